@@ -1,0 +1,65 @@
+// AppGlobals.h - the process-wide state every window of the tool shares, and
+// the tool's own window messages. One instance, one thread, no locking.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+class QOVIUserInfo;
+struct MainWindowState;
+struct SettingsPageState;
+struct SiteListPageState;
+struct SiteEditState;
+struct InputItemEditState;
+
+// Posted to the main dialog (and to the web site edit dialog) whenever the
+// user's data changed in memory; wParam and lParam are 0.
+const UINT WM_PWDBANK_MODIFIED = 98002;
+// Posted by the web site edit dialog to the list page when it is destroyed.
+const UINT WM_PWDBANK_EDITOR_CLOSED = 98003;
+// Posted to the suite's main application (class "QOVIMainApp") at exit.
+const UINT WM_PWDBANKSET_CLOSED = WM_USER + 100;
+
+const int STRING_BUFFER_CHARS = 1024;
+
+struct AppGlobalsData {
+    HINSTANCE hInstance = nullptr;
+    LANGID uiLanguage = 1033;
+    int titleFontHeight = 24;
+    float dpiScale = 1.0f;
+    QOVIUserInfo* currentUser = nullptr;
+    MainWindowState* mainState = nullptr;
+
+    HWND hMainDialog = nullptr;
+    HWND hSettingsPage = nullptr;
+    HWND hSiteListPage = nullptr;
+    HWND hSiteEditDialog = nullptr;
+
+    SettingsPageState* settingsPageState = nullptr;
+    SiteListPageState* siteListState = nullptr;
+    SiteEditState* siteEditState = nullptr;
+    InputItemEditState* inputEditState = nullptr;
+
+    // The site open in the web site edit dialog.
+    std::wstring selectedSiteUrl;
+    std::wstring selectedSiteFormId;
+    std::wstring selectedSiteFormName;
+    // The input item open in the input item edit dialog.
+    std::wstring selectedInputName;
+    std::wstring selectedInputValue;
+    std::wstring selectedInputType;
+    std::wstring selectedInputId;
+    // A new password taken over and not stored yet; wiped when the edit dialog closes.
+    std::wstring pendingPasswordValue;
+
+    // Every string-table load passes through here and is copied out at once.
+    wchar_t stringBuffer[STRING_BUFFER_CHARS] = {};
+};
+
+extern AppGlobalsData AppGlobals;
+
+// Overwrites the characters of a string that may have held a secret, then empties it.
+void wipeString(std::wstring& text);
+
+// Posts WM_CLOSE to the suite's password listener window, if one runs.
+void notifyPasswordListener();
