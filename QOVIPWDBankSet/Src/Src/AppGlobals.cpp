@@ -1,4 +1,5 @@
 #include "AppGlobals.h"
+#include "QOVICommon.h"
 
 AppGlobalsData AppGlobals;
 
@@ -14,4 +15,10 @@ void notifyPasswordListener()
     HWND listener = FindWindowW(L"QOVI_PWD_LISTEN", nullptr);
     if (listener)
         PostMessageW(listener, WM_CLOSE, 0, 0);
+}
+
+void logUnexpectedException(const wchar_t* procedure)
+{
+    QOVILog::debugLog(L".\\Src\\Src\\AppGlobals.cpp", __LINE__,
+                      std::wstring(L"Unexpected exception caught in ") + procedure + L".");
 }

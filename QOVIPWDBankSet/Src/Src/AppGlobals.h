@@ -63,3 +63,6 @@ void wipeString(std::wstring& text);
 
 // Posts WM_CLOSE to the suite's password listener window, if one runs.
 void notifyPasswordListener();
+
+// Logs an exception caught at the boundary of a window or dialog procedure.
+void logUnexpectedException(const wchar_t* procedure);

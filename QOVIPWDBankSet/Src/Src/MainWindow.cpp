@@ -1,0 +1,331 @@
+#include "MainWindow.h"
+
+#include <commctrl.h>
+#include <new>
+#include "AppGlobals.h"
+#include "FPGlobal.h"
+#include "QOVICommon.h"
+#include "QOVIPWDBankInfoSettingDlg.h"
+#include "SettingsPage.h"
+#include "resource.h"
+
+static const SkinButtonSlot footerSlots[MAIN_BUTTON_COUNT] = {
+    {IDC_MAIN_APPLY, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, IDS_BUTTON_APPLY, 1, true, 0.0f, false},
+    {IDC_MAIN_CLOSE, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, IDS_BUTTON_CLOSE, 1, true, 0.0f, false},
+    {IDC_MAIN_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, 0, 1, false, -0.5f, false},
+};
+
+// ------------------------------------------------------------ the state --
+
+MainWindowState::MainWindowState(bool loadUser)
+{
+    AppGlobals.currentUser = QOVIUserInfoManager::getCurrentLogonUser();
+    if (loadUser && AppGlobals.currentUser)
+        AppGlobals.currentUser->load(1);
+}
+
+MainWindowState::~MainWindowState()
+{
+    if (titleFont) {
+        DeleteObject(titleFont);
+        titleFont = nullptr;
+    }
+    if (titleBrush) {
+        DeleteObject(titleBrush);
+        titleBrush = nullptr;
+    }
+    helpImage.release();
+    EndDialog(AppGlobals.hSiteListPage, 0);
+    EndDialog(AppGlobals.hSettingsPage, 0);
+    QOVIUserInfoManager::releaseUsers();
+    AppGlobals.currentUser = nullptr;
+}
+
+int MainWindowState::runMainWindow(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    AppGlobals.hInstance = instance;
+    AppGlobals.dpiScale = displayDpiScale();
+    AppGlobals.hMainDialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+    if (!AppGlobals.hMainDialog || !AppGlobals.mainState) {
+        QOVILog::debugLog(L".\\Src\\Src\\MainWindow.cpp", __LINE__, L"The main dialog could not be created.");
+        if (AppGlobals.hMainDialog)
+            DestroyWindow(AppGlobals.hMainDialog);
+        AppGlobals.hMainDialog = nullptr;
+        return -1;
+    }
+    HWND dialog = AppGlobals.hMainDialog;
+    AppGlobals.hSiteListPage =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), dialog, SiteListPageProc, 0);
+    AppGlobals.hSettingsPage =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
+    for (const SkinButtonSlot& slot : footerSlots)
+        SetWindowSubclass(GetDlgItem(dialog, slot.controlId), FooterButtonProc, 0, 0);
+    if (AppGlobals.hSiteListPage)
+        ShowWindow(AppGlobals.hSiteListPage, SW_HIDE);
+    if (AppGlobals.hSettingsPage)
+        ShowWindow(AppGlobals.hSettingsPage, SW_HIDE);
+    for (int i = 0; i < MAIN_BUTTON_COUNT; ++i)
+        AppGlobals.mainState->buttonWindows[i] = GetDlgItem(dialog, footerSlots[i].controlId);
+    centerWindow(dialog);
+    ShowWindow(dialog, SW_SHOW);
+    ShowWindow(AppGlobals.hSettingsPage, SW_SHOW);
+
+    // No IsDialogMessageW: F1 opens help whichever window of the thread has the focus.
+    MSG msg = {};
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1)
+            OnQOVIHelp();
+        DispatchMessageW(&msg);
+    }
+    EndDialog(AppGlobals.hMainDialog, 0);
+    return static_cast<int>(msg.wParam);
+}
+
+void MainWindowState::switchPage()
+{
+    if (currentTab == 0) {
+        ShowWindow(AppGlobals.hSettingsPage, SW_SHOW);
+        ShowWindow(AppGlobals.hSiteListPage, SW_HIDE);
+    } else if (currentTab == 1) {
+        ShowWindow(AppGlobals.hSiteListPage, SW_SHOW);
+        ShowWindow(AppGlobals.hSettingsPage, SW_HIDE);
+    }
+}
+
+// ------------------------------------------------------------- drawing --
+
+void paintMainBackground(HWND dialog, HDC dc)
+{
+    SkinImage background;
+    background.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
+    drawSkinBackground(dialog, dc, background);
+}
+
+POINT centeredPosition(const RECT& reference, int width, int height)
+{
+    POINT position;
+    position.x = (reference.left + reference.right) / 2 - width / 2;
+    position.y = (reference.top + reference.bottom) / 2 - height / 2;
+    return position;
+}
+
+void centerWindow(HWND window)
+{
+    if (!IsWindow(window))
+        return;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    RECT reference;
+    HWND parent = GetParent(window);
+    if (parent && IsWindow(parent) && IsWindowVisible(parent)) {
+        GetWindowRect(parent, &reference);
+    } else {
+        MONITORINFO monitor = {sizeof monitor};
+        GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+        reference = monitor.rcWork;
+    }
+    POINT position = centeredPosition(reference, rect.right - rect.left, rect.bottom - rect.top);
+    SetWindowPos(window, nullptr, position.x, position.y, -1, -1, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+// ------------------------------------------------------ footer buttons --
+
+int buttonIndexOf(HWND window)
+{
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state)
+        return 0;
+    if (window == state->buttonWindows[0])
+        return 0;
+    if (window == state->buttonWindows[1])
+        return 1;
+    return 2;
+}
+
+static SkinButtonContext footerContext(MainWindowState& state, int index)
+{
+    return SkinButtonContext{&state.looks[index], &state.repaint, &footerSlots[index], 1, &state.helpImage};
+}
+
+void paintFooterButton(MainWindowState& state, HWND button)
+{
+    paintSkinButton(button, footerContext(state, buttonIndexOf(button)));
+}
+
+static void onApplyClick()
+{
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state || state->dirty != 1)
+        return;
+    if (AppGlobals.currentUser->save(1) == 0) {
+        notifyPasswordListener();
+        // Cleared before the box: the box has no owner, so the main window may
+        // be closed (and its state freed) while it is open.
+        state->dirty = 0;
+        showInfoMessage(IDS_CAPTION_INFO, IDS_SAVED, 0, nullptr, nullptr);
+    } else {
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_SAVE_FAILED, 0, nullptr, nullptr);
+    }
+}
+
+static void onFooterClick(int index)
+{
+    switch (index) {
+    case 0:
+        onApplyClick();
+        break;
+    case 1:
+        SendMessageW(AppGlobals.hMainDialog, WM_CLOSE, 0, 0);
+        break;
+    default:
+        OnQOVIHelp();
+        break;
+    }
+}
+
+static LRESULT footerButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state)
+        return DefSubclassProc(button, message, wParam, lParam);
+    int index = buttonIndexOf(button);
+    if (message == WM_LBUTTONUP) {
+        if (isPointInButton(button, lParam))
+            onFooterClick(index);
+        ReleaseCapture();
+        return 1;
+    }
+    LRESULT result = 0;
+    if (handleSkinButtonMessage(button, message, wParam, lParam, footerContext(*state, index), &result))
+        return result;
+    return DefSubclassProc(button, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FooterButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(button, FooterButtonProc, 0);
+        return DefSubclassProc(button, message, wParam, lParam);
+    }
+    try {
+        return footerButtonMessage(button, message, wParam, lParam);
+    } catch (...) {
+        logUnexpectedException(L"FooterButtonProc");
+        return 0;
+    }
+}
+
+// ---------------------------------------------------------- the dialog --
+
+static void onMainInitDialog(HWND dialog)
+{
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL))));
+    AppGlobals.mainState = new (std::nothrow) MainWindowState(true);
+
+    HWND tab = GetDlgItem(dialog, IDC_MAIN_TAB);
+    const UINT tabLabels[] = {IDS_TAB_SETTINGS, IDS_TAB_SITES};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring label = loadResString(tabLabels[i]);
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT | TCIF_IMAGE;
+        item.iImage = -1;
+        item.pszText = &label[0];
+        SendMessageW(tab, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageW(tab, TCM_SETCURSEL, 0, 0);
+
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state)
+        return;
+    state->helpImage.load(IDP_HELP_ICON, SkinImageKind::Png);
+    state->titleFont = createSkinFont(AppGlobals.titleFontHeight, FW_BOLD, skinFaceName);
+    SendDlgItemMessageW(dialog, IDC_MAIN_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->titleFont), TRUE);
+    for (SkinButtonLook& look : state->looks)
+        look = SkinButtonLook();
+}
+
+static INT_PTR onMainCtlColorStatic(HDC dc, HWND control)
+{
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state)
+        return 1;
+    if (state->titleBrush) {
+        DeleteObject(state->titleBrush);
+        state->titleBrush = nullptr;
+    }
+    if (GetDlgCtrlID(control) != IDC_MAIN_TITLE)
+        return 1;
+    SetBkColor(dc, SKIN_HEADER_COLOR);
+    state->titleBrush = CreateSolidBrush(SKIN_HEADER_COLOR);
+    return reinterpret_cast<INT_PTR>(state->titleBrush);
+}
+
+static void onMainNotify(const NMHDR* header)
+{
+    MainWindowState* state = AppGlobals.mainState;
+    if (!state)
+        return;
+    state->currentTab = static_cast<int>(SendDlgItemMessageW(AppGlobals.hMainDialog, IDC_MAIN_TAB, TCM_GETCURSEL, 0, 0));
+    if (header->idFrom == IDC_MAIN_TAB && header->code == static_cast<UINT>(TCN_SELCHANGE))
+        state->switchPage();
+}
+
+static void onMainClose(HWND dialog)
+{
+    if (showMessageBox(IDS_CAPTION_INFO, IDS_CONFIRM_CLOSE, MB_OKCANCEL | MB_ICONQUESTION, dialog, nullptr) == IDOK)
+        DestroyWindow(dialog);
+}
+
+static void onMainDestroy()
+{
+    PostQuitMessage(0);
+    if (AppGlobals.mainState) {
+        delete AppGlobals.mainState;
+        AppGlobals.mainState = nullptr;
+    }
+}
+
+static INT_PTR mainDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onMainInitDialog(dialog);
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        return onMainCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_PWDBANK_MODIFIED:
+        if (AppGlobals.mainState)
+            AppGlobals.mainState->dirty = 1;
+        return 0;
+    case WM_NOTIFY:
+        onMainNotify(reinterpret_cast<const NMHDR*>(lParam));
+        return 0;
+    case WM_CLOSE:
+        onMainClose(dialog);
+        return 0;
+    case WM_DESTROY:
+        onMainDestroy();
+        return 1;
+    case WM_ERASEBKGND:
+        paintMainBackground(dialog, reinterpret_cast<HDC>(wParam));
+        return 1;
+    case WM_WINDOWPOSCHANGING:
+        // Movable, never resizable.
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOSIZE;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return mainDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        logUnexpectedException(L"MainDialogProc");
+        return 0;
+    }
+}

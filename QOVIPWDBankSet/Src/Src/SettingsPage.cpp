@@ -1,0 +1,151 @@
+#include "SettingsPage.h"
+
+#include <new>
+#include "AppGlobals.h"
+#include "FPGlobal.h"
+#include "QOVICommon.h"
+#include "resource.h"
+
+SettingsPageState::SettingsPageState()
+{
+    pwdBankOn = AppGlobals.currentUser->getPWDBankEnable();
+    bubbleOn = AppGlobals.currentUser->getBubbleEnable();
+}
+
+SettingsPageState::~SettingsPageState()
+{
+    if (backgroundBrush) {
+        HGDIOBJ previous = SelectObject(descriptionDC, backgroundBrush);
+        SelectObject(descriptionDC, previous);
+        DeleteObject(backgroundBrush);
+    }
+    if (descriptionDC)
+        ReleaseDC(descriptionWindow, descriptionDC);
+    if (descriptionWindow)
+        DestroyWindow(descriptionWindow);
+}
+
+void SettingsPageState::toggleOption(HWND page, int* option, std::wstring description)
+{
+    *option = *option ? 0 : 1;
+    if (pwdBankOn == 0 && bubbleOn == 0)
+        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_BOTH_OFF).c_str());
+    else
+        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, description.c_str());
+}
+
+static void postModified() { PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0); }
+
+static void onSettingsInitDialog(HWND page)
+{
+    SettingsPageState* state = new (std::nothrow) SettingsPageState();
+    AppGlobals.settingsPageState = state;
+    if (!state)
+        return;
+    if (state->pwdBankOn) {
+        SendDlgItemMessageW(page, IDC_SETTINGS_PWDBANK, BM_SETCHECK, BST_CHECKED, 0);
+        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_PWDBANK_ON).c_str());
+    } else {
+        EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), FALSE);
+    }
+    // The bubble's description wins when both are on; with the bank off and
+    // the bubble on, 202 shows checked but disabled.
+    if (state->bubbleOn) {
+        SendDlgItemMessageW(page, IDC_SETTINGS_BUBBLE, BM_SETCHECK, BST_CHECKED, 0);
+        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_BUBBLE_ON).c_str());
+    }
+    state->descriptionWindow = GetDlgItem(page, IDC_SETTINGS_DESCRIPTION);
+    state->descriptionDC = GetDC(state->descriptionWindow);
+}
+
+static void onPwdBankClick(HWND page, SettingsPageState& state)
+{
+    state.toggleOption(page, &state.pwdBankOn, loadResString(IDS_DESC_PWDBANK_ON));
+    QOVIUserInfo* user = AppGlobals.currentUser;
+    if (state.pwdBankOn) {
+        user->setPWDBankEnable(1);
+        EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), TRUE);
+        postModified();
+        return;
+    }
+    user->setPWDBankEnable(0);
+    user->setBubbleEnable(0);
+    SendDlgItemMessageW(page, IDC_SETTINGS_BUBBLE, BM_SETCHECK, BST_UNCHECKED, 0);
+    EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), FALSE);
+    state.bubbleOn = 0;
+    postModified();
+    SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_BOTH_OFF).c_str());
+}
+
+static void onBubbleClick(HWND page, SettingsPageState& state)
+{
+    state.toggleOption(page, &state.bubbleOn, loadResString(IDS_DESC_BUBBLE_ON));
+    QOVIUserInfo* user = AppGlobals.currentUser;
+    if (state.bubbleOn) {
+        user->setBubbleEnable(1);
+        postModified();
+        return;
+    }
+    user->setBubbleEnable(0);
+    postModified();
+    std::wstring description = loadResString(IDS_DESC_PWDBANK_ON);
+    if (state.pwdBankOn)
+        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, description.c_str());
+}
+
+static INT_PTR onSettingsCtlColorStatic(HWND control)
+{
+    SettingsPageState* state = AppGlobals.settingsPageState;
+    if (!state)
+        return FALSE;
+    if (state->backgroundBrush)
+        DeleteObject(state->backgroundBrush);
+    state->backgroundBrush = CreateSolidBrush(0xFFFFFF);
+    if (control == state->descriptionWindow)
+        SetBkColor(state->descriptionDC, 0xFFFFFF);
+    return reinterpret_cast<INT_PTR>(state->backgroundBrush);
+}
+
+static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    SettingsPageState* state = AppGlobals.settingsPageState;
+    switch (message) {
+    case WM_INITDIALOG:
+        onSettingsInitDialog(page);
+        return TRUE;
+    case WM_COMMAND:
+        if (state && LOWORD(wParam) == IDC_SETTINGS_PWDBANK)
+            onPwdBankClick(page, *state);
+        else if (state && LOWORD(wParam) == IDC_SETTINGS_BUBBLE)
+            onBubbleClick(page, *state);
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+        return onSettingsCtlColorStatic(reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND:
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(page, &paint);
+        EndPaint(page, &paint);
+        return TRUE;
+    }
+    case WM_DESTROY:
+        if (state) {
+            delete state;
+            AppGlobals.settingsPageState = nullptr;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return settingsPageMessage(page, message, wParam, lParam);
+    } catch (...) {
+        logUnexpectedException(L"SettingsPageProc");
+        return FALSE;
+    }
+}

@@ -1,0 +1,25 @@
+// SettingsPage.h - the settings page (52): the password bank and bubble switches.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+struct SettingsPageState {
+    // Reads both switches from AppGlobals.currentUser.
+    SettingsPageState();
+    // Deletes the brush, releases the description's DC, destroys control 203.
+    ~SettingsPageState();
+    SettingsPageState(const SettingsPageState&) = delete;
+    SettingsPageState& operator=(const SettingsPageState&) = delete;
+
+    // Flips *option; shows "both off" when both switches are now off, else description.
+    void toggleOption(HWND page, int* option, std::wstring description);
+
+    HBRUSH backgroundBrush = nullptr;
+    HWND descriptionWindow = nullptr;
+    HDC descriptionDC = nullptr;
+    int pwdBankOn = 0;
+    int bubbleOn = 0;
+};
+
+INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

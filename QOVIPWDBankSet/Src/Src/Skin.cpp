@@ -1,0 +1,321 @@
+#include "Skin.h"
+
+#include <objidl.h>
+#include <cstring>
+#include "AppGlobals.h"
+#include "FPGlobal.h"
+
+const std::wstring skinFaceName = L"MS Shell Dlg";
+
+// ------------------------------------------------------------- images --
+
+// A bitmap of its own with the source's pixels: GDI+ may go on reading the
+// stream a bitmap was made from, and the stream's block is freed after the load.
+static Gdiplus::Bitmap* copyToOwnedBitmap(Gdiplus::Bitmap& source)
+{
+    const UINT width = source.GetWidth(), height = source.GetHeight();
+    Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    Gdiplus::BitmapData from = {};
+    if (source.LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &from) != Gdiplus::Ok)
+        return nullptr;
+    Gdiplus::Bitmap* copy = new Gdiplus::Bitmap(static_cast<INT>(width), static_cast<INT>(height),
+                                                PixelFormat32bppARGB);
+    Gdiplus::BitmapData to = {};
+    if (copy->GetLastStatus() == Gdiplus::Ok &&
+        copy->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &to) == Gdiplus::Ok) {
+        for (UINT row = 0; row < height; ++row)
+            memcpy(static_cast<BYTE*>(to.Scan0) + row * to.Stride,
+                   static_cast<const BYTE*>(from.Scan0) + row * from.Stride, width * 4);
+        copy->UnlockBits(&to);
+    } else {
+        delete copy;
+        copy = nullptr;
+    }
+    source.UnlockBits(&from);
+    return copy;
+}
+
+static Gdiplus::Bitmap* decodePngResource(int id)
+{
+    HRSRC resource = FindResourceW(AppGlobals.hInstance, MAKEINTRESOURCEW(id), L"PNG");
+    if (!resource)
+        return nullptr;
+    DWORD size = SizeofResource(AppGlobals.hInstance, resource);
+    if (size == 0)
+        return nullptr;
+    HGLOBAL loaded = LoadResource(AppGlobals.hInstance, resource);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return nullptr;
+    HGLOBAL block = GlobalAlloc(0, size);
+    if (!block)
+        return nullptr;
+    void* blockBytes = GlobalLock(block);
+    if (!blockBytes) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    memcpy(blockBytes, bytes, size);
+
+    Gdiplus::Bitmap* owned = nullptr;
+    IStream* stream = nullptr;
+    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
+        Gdiplus::Bitmap* decoded = Gdiplus::Bitmap::FromStream(stream, FALSE);
+        if (decoded && decoded->GetLastStatus() == Gdiplus::Ok)
+            owned = copyToOwnedBitmap(*decoded);
+        delete decoded;
+        stream->Release();
+    }
+    GlobalUnlock(block);
+    GlobalFree(block);
+    return owned;
+}
+
+void SkinImage::load(int id, SkinImageKind kind)
+{
+    release();
+    Gdiplus::Bitmap* bitmap = nullptr;
+    switch (kind) {
+    case SkinImageKind::Png:
+        bitmap = decodePngResource(id);
+        break;
+    case SkinImageKind::Bitmap:
+        if (HBITMAP handle = LoadBitmapW(AppGlobals.hInstance, MAKEINTRESOURCEW(id))) {
+            bitmap = Gdiplus::Bitmap::FromHBITMAP(handle, nullptr);
+            DeleteObject(handle);
+        }
+        break;
+    case SkinImageKind::Icon:
+        if (HICON icon = LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(id)))
+            bitmap = Gdiplus::Bitmap::FromHICON(icon);
+        break;
+    }
+    if (bitmap && bitmap->GetLastStatus() != Gdiplus::Ok) {
+        delete bitmap;
+        bitmap = nullptr;
+    }
+    image_ = bitmap;
+}
+
+void SkinImage::release()
+{
+    delete image_;
+    image_ = nullptr;
+}
+
+// ---------------------------------------------------- fonts and scaling --
+
+HFONT createSkinFont(int height, int weight, const std::wstring& face)
+{
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, face.c_str());
+}
+
+int titleFontHeightFor(int dpiX, int dpiY)
+{
+    int smaller = dpiX < dpiY ? dpiX : dpiY;
+    return static_cast<int>(smaller / 96.0 * 24.0);
+}
+
+float displayDpiScale()
+{
+    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    if (!display)
+        return 1.0f;
+    float scale = static_cast<float>(GetDeviceCaps(display, LOGPIXELSX) / 96.0);
+    DeleteDC(display);
+    return scale;
+}
+
+float skinLabelEmSize(float dpiScale) { return dpiScale * 13.0f + 0.5f; }
+float skinHelpIconSide(float dpiScale) { return dpiScale * 16.0f; }
+int skinFooterExtraHeight(float dpiScale) { return static_cast<int>(dpiScale + 0.5f); }
+
+void drawSkinBackground(HWND window, HDC dc, const SkinImage& background)
+{
+    Gdiplus::Graphics graphics(dc);
+    RECT client;
+    GetClientRect(window, &client);
+    if (background.image())
+        graphics.DrawImage(background.image(), Gdiplus::Rect(0, 0, client.right - client.left,
+                                                             client.bottom - client.top));
+}
+
+// ------------------------------------------------------------- buttons --
+
+void repaintButton(HWND button)
+{
+    RECT client;
+    GetClientRect(button, &client);
+    InvalidateRect(button, &client, TRUE);
+}
+
+bool isPointInButton(HWND button, LPARAM lParam)
+{
+    RECT client;
+    GetClientRect(button, &client);
+    POINT point = {static_cast<LONG>(LOWORD(lParam)), static_cast<LONG>(HIWORD(lParam))};
+    return PtInRect(&client, point) != FALSE;
+}
+
+static void setLook(SkinButtonLook& look, int normal, int hover, int pressed)
+{
+    look.normal = normal;
+    look.hover = hover;
+    look.pressed = pressed;
+}
+
+static void onSkinMouseMove(HWND button, LPARAM lParam, const SkinButtonContext& context)
+{
+    SkinButtonLook& look = *context.look;
+    SkinRepaintFlags* flags = context.flags;
+    if (look.tracking == 0) {
+        TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, button, 1};
+        look.tracking = TrackMouseEvent(&track);
+    }
+    if (!isPointInButton(button, lParam)) {
+        setLook(look, 1, 0, 0);
+        if (!flags) {
+            repaintButton(button);
+        } else if (flags->idle != 1 && flags->outsidePainted == 0) {
+            repaintButton(button);
+            flags->outsidePainted = 1;
+        }
+        return;
+    }
+    if (GetCapture() != button) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        setLook(look, 0, 1, 0);
+    } else {
+        setLook(look, 0, 0, 1);
+        if (flags && flags->pressStarted != 1)
+            repaintButton(button);
+        if (flags && flags->outsidePainted == 1) {
+            repaintButton(button);
+            flags->outsidePainted = 0;
+        }
+    }
+    if (!flags) {
+        repaintButton(button);
+    } else if (flags->insidePainted != 1) {
+        repaintButton(button);
+        flags->insidePainted = 1;
+    }
+}
+
+static void onSkinButtonDown(HWND button, LPARAM lParam, const SkinButtonContext& context)
+{
+    if (isPointInButton(button, lParam))
+        setLook(*context.look, 0, 0, 1);
+    SetCapture(button);
+    if (SkinRepaintFlags* flags = context.flags) {
+        flags->pressStarted = 1;
+        flags->insidePainted = 0;
+        flags->outsidePainted = 0;
+        flags->idle = 0;
+    }
+    repaintButton(button);
+}
+
+static void onSkinMouseLeave(HWND button, const SkinButtonContext& context)
+{
+    setLook(*context.look, 1, 0, 0);
+    context.look->tracking = 0;
+    if (SkinRepaintFlags* flags = context.flags) {
+        flags->pressStarted = 0;
+        flags->insidePainted = 0;
+        flags->outsidePainted = 1;
+        flags->idle = 1;
+    }
+    repaintButton(button);
+}
+
+bool handleSkinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                             const SkinButtonContext& context, LRESULT* result)
+{
+    // A disabled list button ignores the mouse: no look change, no tracking change.
+    const bool ignoresMouse = context.slot->listButton && !IsWindowEnabled(button);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (!ignoresMouse)
+            onSkinMouseMove(button, lParam, context);
+        *result = 1;
+        return true;
+    case WM_LBUTTONDOWN:
+        if (!ignoresMouse)
+            onSkinButtonDown(button, lParam, context);
+        *result = 1;
+        return true;
+    case WM_MOUSELEAVE:
+        if (!ignoresMouse)
+            onSkinMouseLeave(button, context);
+        *result = 1;
+        return true;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorW(nullptr, ignoresMouse ? IDC_ARROW : IDC_HAND));
+        *result = TRUE;
+        return true;
+    case WM_PAINT:
+        paintSkinButton(button, context);
+        *result = 1;
+        return true;
+    default:
+        (void)wParam;
+        return false;
+    }
+}
+
+static int imageForLook(const SkinButtonLook& look, const SkinButtonSlot& slot)
+{
+    if (look.normal == 1)
+        return slot.normalImage;
+    if (look.hover == 1)
+        return slot.hoverImage;
+    if (look.pressed == 1)
+        return slot.pressedImage;
+    return 0;
+}
+
+void renderSkinButton(HDC dc, int width, int height, const SkinButtonContext& context)
+{
+    const SkinButtonSlot& slot = *context.slot;
+    Gdiplus::Graphics graphics(dc);
+
+    SkinImage face;
+    if (int imageId = imageForLook(*context.look, slot))
+        face.load(imageId, SkinImageKind::Png);
+    int imageHeight = height + (slot.footerExtraHeight ? skinFooterExtraHeight(AppGlobals.dpiScale) : 0);
+    if (face.image())
+        graphics.DrawImage(face.image(), Gdiplus::Rect(0, slot.imageTop, width, imageHeight));
+
+    if (slot.labelId == 0) {
+        float side = skinHelpIconSide(AppGlobals.dpiScale);
+        if (context.helpIcon && context.helpIcon->image())
+            graphics.DrawImage(context.helpIcon->image(),
+                               Gdiplus::RectF((width - side + slot.iconBias) / 2, (height - side + 0.5f) / 2,
+                                              side, side));
+        return;
+    }
+    std::wstring label = loadResString(slot.labelId);
+    Gdiplus::FontFamily family(skinFaceName.c_str(), nullptr);
+    Gdiplus::Font font(&family, skinLabelEmSize(AppGlobals.dpiScale), Gdiplus::FontStyleRegular,
+                       Gdiplus::UnitPixel);
+    Gdiplus::StringFormat format(0, 0);
+    format.SetAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    const bool grey = slot.listButton && context.available == 0;
+    Gdiplus::SolidBrush brush(grey ? Gdiplus::Color(255, 188, 188, 188) : Gdiplus::Color(255, 0, 0, 0));
+    graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), &font,
+                        Gdiplus::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)), &format,
+                        &brush);
+}
+
+void paintSkinButton(HWND button, const SkinButtonContext& context)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(button, &paint);
+    RECT client;
+    GetClientRect(button, &client);
+    renderSkinButton(dc, client.right, client.bottom, context);
+    EndPaint(button, &paint);
+}
