@@ -43,6 +43,13 @@ MainWindowState::~MainWindowState()
 
 int MainWindowState::runMainWindow(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
+    if (!createMainWindow(instance))
+        return -1;
+    return runMessageLoop();
+}
+
+bool MainWindowState::createMainWindow(HINSTANCE instance)
+{
     AppGlobals.hInstance = instance;
     AppGlobals.dpiScale = displayDpiScale();
     AppGlobals.hMainDialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
@@ -51,7 +58,7 @@ int MainWindowState::runMainWindow(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         if (AppGlobals.hMainDialog)
             DestroyWindow(AppGlobals.hMainDialog);
         AppGlobals.hMainDialog = nullptr;
-        return -1;
+        return false;
     }
     HWND dialog = AppGlobals.hMainDialog;
     AppGlobals.hSiteListPage =
@@ -69,7 +76,11 @@ int MainWindowState::runMainWindow(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     centerWindow(dialog);
     ShowWindow(dialog, SW_SHOW);
     ShowWindow(AppGlobals.hSettingsPage, SW_SHOW);
+    return true;
+}
 
+int MainWindowState::runMessageLoop()
+{
     // No IsDialogMessageW: F1 opens help whichever window of the thread has the focus.
     MSG msg = {};
     while (GetMessageW(&msg, nullptr, 0, 0)) {
