@@ -1,3 +1,48 @@
 #!/usr/bin/env bash
+# The demo: a made-up bank imported with qovibank, the stand-in of the suite's
+# main application, and the tool. With a display the tool opens there and the
+# demo ends when it is closed; on a headless run (DEMO_HEADLESS=1) it takes
+# screenshots of each page into OUT_DIR and closes the tool itself.
+# Expects the Wine environment of ./run (WINEPREFIX, DISPLAY, ...) and WINE_BIN.
 set -euo pipefail
-echo "demo: not yet"
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+: "${WINE_BIN:?}" "${OUT_DIR:?}"
+rm -rf "$OUT_DIR"
+mkdir -p "$OUT_DIR/data"
+
+winpath() { winepath -w "$1" 2>/dev/null; }
+driver() { wine "$WINE_BIN/QOVIDemoDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+export QOVI_DATA_DIR
+QOVI_DATA_DIR=$(winpath "$OUT_DIR/data")
+wine "$WINE_BIN/qovibank.exe" import "$(winpath "$HERE/demo-bank.csv")" </dev/null 2>&1 | tr -d '\r' || true
+
+wine "$WINE_BIN/QOVIMainAppStub.exe" --record "$(winpath "$OUT_DIR/companion.txt")" </dev/null >/dev/null 2>&1 &
+wine "$WINE_BIN/QOVIPwdListenerStub.exe" --record "$(winpath "$OUT_DIR/listener.txt")" </dev/null >/dev/null 2>&1 &
+sleep 1
+wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
+tool=$!
+
+# Screenshot of the window whose rectangle the driver printed.
+shot() {
+    local name=$1 geometry
+    shift
+    geometry=$(driver rect "$@")
+    [ -n "$geometry" ] || { echo "demo: no window for $name" >&2; return 1; }
+    read -r x y w h <<<"$geometry"
+    sleep 0.5
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT_DIR/$name.png"
+    echo "demo: $OUT_DIR/$name.png"
+}
+
+if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
+    shot 01-settings-page main
+    driver tab 1
+    shot 02-site-list-page main
+    driver tab 0
+    driver close
+fi
+wait "$tool" || true
+driver stop-stubs
+wait
