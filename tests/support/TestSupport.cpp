@@ -263,8 +263,18 @@ static bool isDialogWindow(HWND window)
     return lstrcmpW(className, L"#32770") == 0;
 }
 
+static BOOL CALLBACK collectDialogProc(HWND window, LPARAM handled)
+{
+    if (isDialogWindow(window))
+        reinterpret_cast<std::vector<HWND>*>(handled)->push_back(window);
+    return TRUE;
+}
+
 ModalAnswerer::ModalAnswerer(DWORD watchdogMs)
 {
+    // Dialogs that exist already (the windows under test) are not answered
+    // when they become active again.
+    EnumThreadWindows(GetCurrentThreadId(), collectDialogProc, reinterpret_cast<LPARAM>(&handled_));
     activeAnswerer = this;
     hook_ = SetWindowsHookExW(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
     timer_ = SetTimer(nullptr, 0, watchdogMs, watchdogProc);

@@ -45,12 +45,13 @@ public:
         DWORD value = bits_[y * width_ + x];
         return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     }
-    // Bounding box of the pixels for which match() holds; empty when none.
-    RECT boxOf(bool (*match)(COLORREF)) const
+    // Bounding box of the pixels for which match() holds, at least inset
+    // pixels from the edges; empty when none.
+    RECT boxOf(bool (*match)(COLORREF), int inset = 0) const
     {
         RECT box = {width_, height_, -1, -1};
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
+        for (int y = inset; y < height_ - inset; ++y)
+            for (int x = inset; x < width_ - inset; ++x)
                 if (match(pixel(x, y))) {
                     box.left = std::min<LONG>(box.left, x);
                     box.top = std::min<LONG>(box.top, y);
@@ -191,9 +192,7 @@ TEST(SkinPainting, TextButtonsDrawImageAndCentredLabel)
         renderSkinButton(canvas.dc(), 80, 24, context);
         EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(40, 0)) << "row 0 stays: the image starts one pixel down";
         EXPECT_EQ(RGB(68, 68, 68), canvas.pixel(0, 12)) << "the image's border";
-        RECT label = canvas.boxOf([](COLORREF c) {
-            return isDark(c) && c != RGB(68, 68, 68);
-        });
+        RECT label = canvas.boxOf(isDark, 3);  // inside the image's border
         ASSERT_LT(label.left, label.right) << "no label drawn";
         EXPECT_NEAR(40, (label.left + label.right) / 2.0, 2.5);
         EXPECT_NEAR(12, (label.top + label.bottom) / 2.0, 3.0);
@@ -207,8 +206,8 @@ TEST(SkinPainting, ListButtonLabelIsGreyWhileUnavailable)
         SkinButtonContext context = {&look, nullptr, &listSlot, available, nullptr};
         Canvas canvas(64, 25);
         renderSkinButton(canvas.dc(), 64, 25, context);
-        RECT dark = canvas.boxOf([](COLORREF c) { return GetRValue(c) < 60 && GetGValue(c) < 60; });
-        RECT grey = canvas.boxOf(isLabelGrey);
+        RECT dark = canvas.boxOf([](COLORREF c) { return GetRValue(c) < 60 && GetGValue(c) < 60; }, 3);
+        RECT grey = canvas.boxOf(isLabelGrey, 3);
         if (available) {
             EXPECT_LT(dark.left, dark.right);
         } else {
@@ -248,7 +247,7 @@ TEST(SkinPainting, MissingImageDrawsOnlyTheLabel)
     Canvas canvas(80, 24);
     renderSkinButton(canvas.dc(), 80, 24, context);
     EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(0, 12));
-    RECT label = canvas.boxOf(isDark);
+    RECT label = canvas.boxOf(isDark, 3);
     EXPECT_LT(label.left, label.right);
 }
 
