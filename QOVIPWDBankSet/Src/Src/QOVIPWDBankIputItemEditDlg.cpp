@@ -1,0 +1,227 @@
+#include "QOVIPWDBankIputItemEditDlg.h"
+
+#include <commctrl.h>
+#include <new>
+#include "AppGlobals.h"
+#include "FPGlobal.h"
+#include "QOVICommon.h"
+#include "resource.h"
+
+static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankIputItemEditDlg.cpp";
+
+// Values pass through buffers of this size; the edit takes at most one less,
+// so nothing is cut.
+static const int VALUE_CHARS = 260;
+// What a password shows as, in the edit and in the edit dialog's list.
+static const wchar_t PASSWORD_MASK = L'*';
+
+static const wchar_t TYPE_PASSWORD[] = L"password";
+static const wchar_t TYPE_TEXT[] = L"text";
+
+namespace {
+
+// A read buffer for texts that may be a password; wiped when it goes.
+struct SecretBuffer {
+    wchar_t text[VALUE_CHARS] = {};
+    SecretBuffer() = default;
+    ~SecretBuffer() { SecureZeroMemory(text, sizeof text); }
+    SecretBuffer(const SecretBuffer&) = delete;
+    SecretBuffer& operator=(const SecretBuffer&) = delete;
+};
+
+}  // namespace
+
+// Wipes what the string held before it takes the new value, so a password
+// it held does not linger in a freed buffer.
+static void replaceSecret(std::wstring& target, const std::wstring& value)
+{
+    wipeString(target);
+    target = value;
+}
+
+// The web site edit dialog's input item list and its first selected row:
+// the item being edited (the dialog is modal, so the selection holds still).
+static HWND siteInputList() { return GetDlgItem(AppGlobals.hSiteEditDialog, IDC_SITE_EDIT_INPUTS); }
+
+static int firstSelectedRow(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+static void readListText(HWND list, int row, int column, std::wstring& text)
+{
+    SecretBuffer buffer;
+    if (row >= 0) {
+        LVITEMW item = {};
+        item.iSubItem = column;
+        item.pszText = buffer.text;
+        item.cchTextMax = VALUE_CHARS;
+        SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    }
+    replaceSecret(text, buffer.text);
+}
+
+static void setListText(HWND list, int row, int column, const std::wstring& text)
+{
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+static void readWindowText(HWND window, std::wstring& text)
+{
+    SecretBuffer buffer;
+    GetWindowTextW(window, buffer.text, VALUE_CHARS);
+    replaceSecret(text, buffer.text);
+}
+
+// ------------------------------------------------------------ the state --
+
+InputItemEditState::~InputItemEditState()
+{
+    wipeString(oldValue);
+    wipeString(newValue);
+}
+
+void InputItemEditState::initInputItemEdit(HWND dialog)
+{
+    HWND list = siteInputList();
+    int row = firstSelectedRow(list);
+    readListText(list, row, 0, itemLabel);
+    readListText(list, row, 2, oldValue);
+    SetDlgItemTextW(dialog, IDC_INPUT_EDIT_LABEL, (itemLabel + L":").c_str());
+
+    // Masking follows the item's type, whatever the template says.
+    HWND edit = GetDlgItem(dialog, IDC_INPUT_EDIT_VALUE);
+    if (AppGlobals.selectedInputType != TYPE_PASSWORD) {
+        SendMessageW(edit, EM_SETPASSWORDCHAR, 0, 0);
+        SetWindowTextW(edit, oldValue.c_str());
+        return;
+    }
+    // The list shows a password masked: the edit starts from the stored value,
+    // or from a new password taken over earlier and not saved yet.
+    SendMessageW(edit, EM_SETPASSWORDCHAR, PASSWORD_MASK, 0);
+    replaceSecret(oldValue, AppGlobals.selectedInputValue);
+    const std::wstring& shown =
+        AppGlobals.pendingPasswordValue.empty() ? AppGlobals.selectedInputValue : AppGlobals.pendingPasswordValue;
+    SetWindowTextW(edit, shown.c_str());
+}
+
+// A user name is checked against the site's saved entries: the same account
+// must not be saved twice.
+static bool userNameTaken(const std::wstring& value)
+{
+    QOVIUserInfo* user = AppGlobals.currentUser;
+    QOVIPasswordBank* bank = user ? user->getPWDBankInfo() : nullptr;
+    return bank && bank->isWebItemExist(AppGlobals.selectedSiteUrl, AppGlobals.selectedSiteFormId,
+                                        AppGlobals.selectedSiteFormName, AppGlobals.selectedInputId,
+                                        AppGlobals.selectedInputName, AppGlobals.selectedInputType, value) == 1;
+}
+
+void InputItemEditState::saveInputItem(HWND dialog)
+{
+    HWND edit = GetDlgItem(dialog, IDC_INPUT_EDIT_VALUE);
+    readWindowText(edit, newValue);
+    HWND list = siteInputList();
+    int row = firstSelectedRow(list);
+    const std::wstring& type = AppGlobals.selectedInputType;
+
+    if (newValue.empty()) {
+        if (type == TYPE_PASSWORD)
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_PASSWORD_EMPTY, 0, nullptr, nullptr);
+        else if (type == TYPE_TEXT)
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_USER_NAME_EMPTY, 0, nullptr, nullptr);
+        return;
+    }
+    if (newValue == oldValue) {
+        EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
+        return;
+    }
+    // Both windows count as modified from here on, even when the store then
+    // refuses the user name.
+    PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
+    PostMessageW(AppGlobals.hSiteEditDialog, WM_PWDBANK_MODIFIED, 0, 0);
+
+    if (type == TYPE_TEXT) {
+        if (userNameTaken(newValue)) {
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_NAME_EXISTS, 0, nullptr, nullptr);
+            SetWindowTextW(edit, oldValue.c_str());
+            return;
+        }
+        QOVILog::debugLog(LOG_PATH, __LINE__, L"Save the user name!");
+        replaceSecret(AppGlobals.selectedInputValue, newValue);
+        setListText(list, row, 2, newValue);
+        EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
+        return;
+    }
+    replaceSecret(AppGlobals.selectedInputValue, newValue);
+    replaceSecret(AppGlobals.pendingPasswordValue, newValue);
+    if (type == TYPE_PASSWORD)
+        setListText(list, row, 2, std::wstring(newValue.size(), PASSWORD_MASK));
+    else
+        setListText(list, row, 2, newValue);
+    EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
+}
+
+// ------------------------------------------------------ the procedure --
+
+static void onInputEditInitDialog(HWND dialog)
+{
+    InputItemEditState* state = new (std::nothrow) InputItemEditState();
+    AppGlobals.inputEditState = state;
+    if (state)
+        state->initInputItemEdit(dialog);
+    SendDlgItemMessageW(dialog, IDC_INPUT_EDIT_VALUE, EM_LIMITTEXT, VALUE_CHARS - 1, 0);
+}
+
+static void onInputEditDestroy()
+{
+    if (AppGlobals.inputEditState) {
+        delete AppGlobals.inputEditState;
+        AppGlobals.inputEditState = nullptr;
+    }
+}
+
+static INT_PTR onInputEditCommand(HWND dialog, WORD id)
+{
+    InputItemEditState* state = AppGlobals.inputEditState;
+    switch (id) {
+    case IDCANCEL:
+    case IDC_SITE_EDIT_CLOSE:
+        EndDialog(dialog, id);
+        return TRUE;
+    case IDC_INPUT_EDIT_SAVE:
+        if (state)
+            state->saveInputItem(dialog);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+static INT_PTR inputItemEditMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInputEditInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return onInputEditCommand(dialog, LOWORD(wParam));
+    case WM_DESTROY:
+        onInputEditDestroy();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK InputItemEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        return inputItemEditMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        logUnexpectedException(L"InputItemEditProc");
+        return FALSE;
+    }
+}
