@@ -39,7 +39,7 @@ bool QOVIWebItem::Impl::changedHere() const
     return false;
 }
 
-void QOVIWebItem::Impl::appendLine(std::string& payload)
+const std::string& QOVIWebItem::Impl::serialized()
 {
     if (line.empty()) {
         std::vector<const qovi::InputRecord*> records;
@@ -48,8 +48,7 @@ void QOVIWebItem::Impl::appendLine(std::string& payload)
             records.push_back(&input->impl()->data);
         line = qovi::serializeSite(uid, webName, url, formId, formName, records);
     }
-    payload += line;
-    payload += '\n';
+    return line;
 }
 
 namespace qovi {
@@ -141,7 +140,6 @@ void QOVIPasswordBank::Impl::reindex()
         QOVIWebItem::Impl& s = *site->impl();
         std::wstring name = uniqueName(s.webName);
         if (name != s.webName) {
-            qovi::wipe(s.webName);
             s.webName = name;
             s.invalidate();
         }
@@ -289,9 +287,9 @@ COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const std::wstring& webName, c
             return COMMON_OK;
         if (impl_->find(newName))
             return COMMON_ERR_EXISTS;
-        impl_->byName.emplace(newName, site);
         impl_->byName.erase(webName);
         site->impl()->webName = newName;
+        impl_->byName.emplace(site->impl()->webName, site);
         site->impl()->invalidate();
         return COMMON_OK;
     });
@@ -330,7 +328,7 @@ COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const
         if (!s.added)
             impl_->removedSites.push_back(s.uid);
         impl_->sites.erase(std::find(impl_->sites.begin(), impl_->sites.end(), site));
-        impl_->byName.erase(s.webName);
+        impl_->byName.erase(std::wstring_view(s.webName));
         auto range = impl_->byUrl.equal_range(s.url);
         for (auto it = range.first; it != range.second; ++it) {
             if (it->second == site) {

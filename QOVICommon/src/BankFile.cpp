@@ -128,29 +128,31 @@ FileStatus parseHeader(const std::string& bytes, Header& header, std::string& wh
     return FileStatus::Ok;
 }
 
-FileStatus decrypt(const std::string& bytes, FileContent& content, std::string& why)
+FileStatus decrypt(FileContent& content, std::string& why)
 {
     Header header;
-    FileStatus status = parseHeader(bytes, header, why);
+    FileStatus status = parseHeader(content.buffer, header, why);
     if (status != FileStatus::Ok)
         return status;
-    unsigned char key[kKeySize];
-    CryptoStatus crypto = unprotectKey(header.wrappedKey, key);
-    if (crypto != CryptoStatus::Ok) {
+    content.key.wrapped = header.wrappedKey;
+    if (unprotectKey(header.wrappedKey, content.key.bytes) != CryptoStatus::Ok) {
+        content.key.clear();
         why = "the key does not unwrap for this user";
         return FileStatus::Damaged;
     }
-    crypto = open(key, header.nonce.data(), header.text, bytes.data() + header.text.size(),
-                  bytes.size() - header.text.size(), content.payload);
-    wipeBytes(key, sizeof key);
-    if (crypto == CryptoStatus::Unavailable) {
-        why = "decryption is unavailable";
-        return FileStatus::CryptoUnavailable;
-    }
+    content.key.valid = true;
+    content.offset = header.text.size();
+    CryptoStatus crypto = open(content.key.bytes, header.nonce.data(), header.text, &content.buffer[content.offset],
+                               content.buffer.size() - content.offset);
     if (crypto != CryptoStatus::Ok) {
-        why = "the content does not authenticate";
-        return FileStatus::Damaged;
+        // A failed decryption may have left part of the plain text behind.
+        wipe(content.buffer);
+        content.key.clear();
+        content.offset = 0;
+        why = crypto == CryptoStatus::Unavailable ? "decryption is unavailable" : "the content does not authenticate";
+        return crypto == CryptoStatus::Unavailable ? FileStatus::CryptoUnavailable : FileStatus::Damaged;
     }
+    content.size = content.buffer.size() - content.offset - kTagSize;
     content.saveId = header.saveId;
     return FileStatus::Ok;
 }
@@ -204,13 +206,12 @@ bool replaceWith(const std::wstring& path, const std::wstring& temporary)
 
 FileStatus readBankFile(const std::wstring& path, FileContent& content, std::string& why)
 {
-    std::string bytes;
-    FileStatus status = readAll(path, bytes);
+    FileStatus status = readAll(path, content.buffer);
     if (status != FileStatus::Ok) {
         why = status == FileStatus::Missing ? "no file" : "the file could not be read";
         return status;
     }
-    return decrypt(bytes, content, why);
+    return decrypt(content, why);
 }
 
 FileStatus readSaveId(const std::wstring& path, std::string& saveId)
@@ -231,15 +232,13 @@ FileStatus readSaveId(const std::wstring& path, std::string& saveId)
     return status;
 }
 
-FileStatus writeBankFile(const std::wstring& path, const std::string& payload, std::string& saveId)
+FileStatus writeBankFile(const std::wstring& path, std::string& payload, ContentKey& key, std::string& saveId)
 {
-    unsigned char key[kKeySize], nonce[kNonceSize], id[16];
-    if (!randomBytes(key, sizeof key) || !randomBytes(nonce, sizeof nonce) || !randomBytes(id, sizeof id))
-        return FileStatus::CryptoUnavailable;
-    std::vector<unsigned char> wrappedKey;
-    if (protectKey(key, wrappedKey) != CryptoStatus::Ok) {
-        wipeBytes(key, sizeof key);
-        QOVILog::debugLog(kSource, __LINE__, L"DPAPI could not protect the bank key.");
+    unsigned char nonce[kNonceSize], id[16];
+    if (!randomBytes(nonce, sizeof nonce) || !randomBytes(id, sizeof id) ||
+        (!key.valid && makeContentKey(key) != CryptoStatus::Ok)) {
+        wipe(payload);
+        QOVILog::debugLog(kSource, __LINE__, L"Could not make or protect the bank key.");
         return FileStatus::CryptoUnavailable;
     }
     json header = json::object();
@@ -247,17 +246,15 @@ FileStatus writeBankFile(const std::wstring& path, const std::string& payload, s
     header["version"] = kFormatVersion;
     header["cipher"] = kCipher;
     header["saveId"] = toHex(id, sizeof id);
-    header["key"] = toBase64(wrappedKey);
+    header["key"] = toBase64(key.wrapped);
     header["nonce"] = toBase64(std::vector<unsigned char>(nonce, nonce + sizeof nonce));
     std::string headerLine = header.dump() + "\n";
-    std::string sealed;
-    sealed.reserve(payload.size() + kTagSize);
-    CryptoStatus crypto = seal(key, nonce, headerLine, payload, sealed);
-    wipeBytes(key, sizeof key);
-    if (crypto != CryptoStatus::Ok) {
+    if (seal(key.bytes, nonce, headerLine, payload) != CryptoStatus::Ok) {
+        wipe(payload);
         QOVILog::debugLog(kSource, __LINE__, L"Could not encrypt the bank.");
         return FileStatus::CryptoUnavailable;
     }
+    const std::string& sealed = payload;
 
     std::wstring temporary = temporaryPath(path);
     Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -327,10 +324,12 @@ void settleInterruptedSaves(const std::wstring& path)
         if (missing) {
             // A temporary file is flushed before the replacement starts, so a
             // complete one is the generation that was being put in place.
-            FileContent content;
             std::string why;
-            FileStatus status = readBankFile(leftover.path, content, why);
-            wipe(content.payload);
+            FileStatus status;
+            {
+                FileContent content;
+                status = readBankFile(leftover.path, content, why);
+            }
             if (status == FileStatus::Ok &&
                 MoveFileExW(leftover.path.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
                 missing = false;

@@ -10,6 +10,9 @@
 // whether the file changed since it read it.
 #pragma once
 
+#include "Crypto.h"
+#include "Text.h"
+
 #include <string>
 
 namespace qovi {
@@ -27,7 +30,16 @@ enum class FileStatus {
 
 struct FileContent {
     std::string saveId;
-    std::string payload;  // in plain; whoever receives it wipes it
+    ContentKey key;
+    std::string buffer;  // the file, its content decrypted in place; wiped at destruction
+    size_t offset = 0;   // where the content starts in the buffer
+    size_t size = 0;     // its length
+
+    FileContent() = default;
+    FileContent(const FileContent&) = delete;
+    FileContent& operator=(const FileContent&) = delete;
+    ~FileContent() { wipe(buffer); }
+    const char* payload() const { return buffer.data() + offset; }
 };
 
 // Reads and decrypts the whole file. why tells what was wrong when not Ok.
@@ -36,10 +48,12 @@ FileStatus readBankFile(const std::wstring& path, FileContent& content, std::str
 // Reads only the header's saveId (cheap: the file may be large).
 FileStatus readSaveId(const std::wstring& path, std::string& saveId);
 
-// Encrypts the payload and replaces the file atomically: a temporary file
-// beside it, flushed, then ReplaceFileW (the old file becomes the backup),
-// or MoveFileExW when there is no file yet. saveId receives the new id.
-FileStatus writeBankFile(const std::wstring& path, const std::string& payload, std::string& saveId);
+// Encrypts the payload in place (afterwards it holds no plain text, whether
+// the write succeeded or not) under the key, made first when the key is not
+// valid yet, and replaces the file atomically: a temporary file beside it,
+// flushed, then ReplaceFileW (the old file becomes the backup), or
+// MoveFileExW when there is no file yet. saveId receives the new id.
+FileStatus writeBankFile(const std::wstring& path, std::string& payload, ContentKey& key, std::string& saveId);
 
 // Renames a damaged file to "<path>.damaged-<local time>" (never replacing
 // anything); returns the new path, empty when the rename failed.

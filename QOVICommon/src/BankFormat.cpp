@@ -1,5 +1,7 @@
 #include "BankFormat.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 namespace qovi {
@@ -214,17 +216,18 @@ int flag(const json& settings, const char* name)
 
 }  // namespace
 
-bool parsePayload(const std::string& payload, BankContent& content, bool keepLines, std::string& why)
+bool parsePayload(const char* payload, size_t size, BankContent& content, bool keepLines, std::string& why)
 {
     content = BankContent();
-    size_t end = payload.find('\n');
-    if (end == std::string::npos) {
+    const char* stop = payload + size;
+    const char* end = std::find(payload, stop, '\n');
+    if (end == stop) {
         why = "no settings line";
         return false;
     }
     size_t expected = 0;
     try {
-        json settings = json::parse(payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(end));
+        json settings = json::parse(payload, end);
         if (!settings.is_object() || !settings.contains("sites") || !settings["sites"].is_number_unsigned()) {
             why = "a malformed settings line";
             return false;
@@ -238,17 +241,14 @@ bool parsePayload(const std::string& payload, BankContent& content, bool keepLin
     }
     // The line count is trusted only as a hint: a bad count is caught below.
     content.sites.reserve(expected < 1000000 ? expected : 0);
-    size_t start = end + 1;
-    while (start < payload.size()) {
-        end = payload.find('\n', start);
-        if (end == std::string::npos)
-            end = payload.size();
+    const char* start = end + 1;
+    while (start < stop) {
+        end = std::find(start, stop, '\n');
         if (end > start) {
             content.sites.emplace_back();
             SiteRecord& site = content.sites.back();
             SiteReader reader(site);
-            bool parsed = json::sax_parse(payload.begin() + static_cast<std::ptrdiff_t>(start),
-                                          payload.begin() + static_cast<std::ptrdiff_t>(end), &reader);
+            bool parsed = json::sax_parse(start, end, &reader);
             if (!parsed || !reader.complete()) {
                 why = reader.why.empty() ? "a malformed site line" : reader.why;
                 return false;
@@ -256,9 +256,9 @@ bool parsePayload(const std::string& payload, BankContent& content, bool keepLin
             if (!checkSite(site, why))
                 return false;
             if (keepLines)
-                site.line.assign(payload, start, end - start);
+                site.line.assign(start, end);
         }
-        start = end + 1;
+        start = end == stop ? stop : end + 1;
     }
     if (content.sites.size() != expected) {
         why = "the site count does not match the settings line";

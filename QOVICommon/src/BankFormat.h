@@ -23,6 +23,6 @@ std::string serializeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCo
 
 // Parses a whole payload; false with a reason when it is not well-formed.
 // Each site keeps its line when keepLines is set.
-bool parsePayload(const std::string& payload, BankContent& content, bool keepLines, std::string& why);
+bool parsePayload(const char* payload, size_t size, BankContent& content, bool keepLines, std::string& why);
 
 }  // namespace qovi

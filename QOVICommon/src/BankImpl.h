@@ -11,11 +11,13 @@
 // items, values changed here, uids of removed sites, changed settings.
 #pragma once
 
+#include "Crypto.h"
 #include "QOVICommon.h"
 #include "Records.h"
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -38,15 +40,18 @@ struct QOVIWebItem::Impl {
     bool renamedHere() const { return webName != baseName; }
     bool changedHere() const;
     void invalidate() { qovi::wipe(line); }
-    void appendLine(std::string& payload);
+    // The line, serialized anew when the site changed.
+    const std::string& serialized();
 };
 
 struct QOVIPasswordBank::Impl {
     std::vector<std::unique_ptr<QOVIWebItem>> siteObjects;
     std::vector<std::unique_ptr<QOVIInputItem>> inputObjects;
     std::vector<QOVIWebItem*> sites;  // listed sites, in order
-    std::unordered_map<std::wstring, QOVIWebItem*> byName;
-    std::unordered_multimap<std::wstring, QOVIWebItem*> byUrl;
+    // Indexes of the listed sites. The keys view the sites' own strings, so
+    // a site's name or URL leaves its index before it changes.
+    std::unordered_map<std::wstring_view, QOVIWebItem*> byName;
+    std::unordered_multimap<std::wstring_view, QOVIWebItem*> byUrl;
     std::vector<std::string> removedSites;  // uids of base sites removed here
 
     void clear();
@@ -70,14 +75,20 @@ struct QOVIUserInfo::Impl {
     int basePwdBankEnable = 1, baseBubbleEnable = 1;
     bool loaded = false;     // false until a load succeeds; save refuses until then
     std::string baseSaveId;  // saveId of the file content the base is; empty when there was no file
+    qovi::ContentKey key;    // the content key of that file, used again by saves
+    // Kept from save to save: a new buffer of the bank's size on every save
+    // costs more than the encryption. Between saves it holds only ciphertext.
+    std::string saveBuffer;
     QOVIPasswordBank bank{new QOVIPasswordBank::Impl};
 
+    ~Impl() { reset(); }
     void reset();
     void adopt(qovi::BankContent&& content);
     // Takes what another process saved as the base and re-applies this
     // process's changes on top.
     void merge(qovi::BankContent&& saved);
-    std::string payload();
+    // Fills buffer with the plain content of the file to write.
+    void payload(std::string& buffer);
 };
 
 namespace qovi {

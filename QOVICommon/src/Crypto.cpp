@@ -6,6 +6,8 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
+#include <cstring>
+
 #ifndef STATUS_AUTH_TAG_MISMATCH
 #define STATUS_AUTH_TAG_MISMATCH static_cast<NTSTATUS>(0xC000A002L)
 #endif
@@ -105,8 +107,7 @@ void describe(BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO& info, const unsigned char* 
 
 }  // namespace
 
-CryptoStatus seal(const unsigned char* key, const unsigned char* nonce, const std::string& aad,
-                  const std::string& plain, std::string& out)
+CryptoStatus seal(const unsigned char* key, const unsigned char* nonce, const std::string& aad, std::string& text)
 {
     GcmKey gcm(key);
     if (!gcm.handle())
@@ -114,24 +115,19 @@ CryptoStatus seal(const unsigned char* key, const unsigned char* nonce, const st
     unsigned char tag[kTagSize];
     BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
     describe(info, nonce, aad, tag);
-    size_t start = out.size();
-    out.resize(start + plain.size() + kTagSize);
     ULONG written = 0;
+    PUCHAR data = text.empty() ? nullptr : reinterpret_cast<PUCHAR>(&text[0]);
     // GCM is a stream mode: the ciphertext is exactly as long as the plain text.
-    NTSTATUS status = BCryptEncrypt(gcm.handle(), reinterpret_cast<PUCHAR>(const_cast<char*>(plain.data())),
-                                    static_cast<ULONG>(plain.size()), &info, nullptr, 0,
-                                    reinterpret_cast<PUCHAR>(&out[start]), static_cast<ULONG>(plain.size()),
-                                    &written, 0);
-    if (!BCRYPT_SUCCESS(status) || written != plain.size()) {
-        out.resize(start);
+    NTSTATUS status = BCryptEncrypt(gcm.handle(), data, static_cast<ULONG>(text.size()), &info, nullptr, 0, data,
+                                    static_cast<ULONG>(text.size()), &written, 0);
+    if (!BCRYPT_SUCCESS(status) || written != text.size())
         return CryptoStatus::Unavailable;
-    }
-    memcpy(&out[start + plain.size()], tag, kTagSize);
+    text.append(reinterpret_cast<const char*>(tag), kTagSize);
     return CryptoStatus::Ok;
 }
 
-CryptoStatus open(const unsigned char* key, const unsigned char* nonce, const std::string& aad, const char* cipher,
-                  size_t size, std::string& plain)
+CryptoStatus open(const unsigned char* key, const unsigned char* nonce, const std::string& aad, char* data,
+                  size_t size)
 {
     if (size < kTagSize)
         return CryptoStatus::Rejected;
@@ -140,23 +136,38 @@ CryptoStatus open(const unsigned char* key, const unsigned char* nonce, const st
         return CryptoStatus::Unavailable;
     size_t length = size - kTagSize;
     unsigned char tag[kTagSize];
-    memcpy(tag, cipher + length, kTagSize);
+    memcpy(tag, data + length, kTagSize);
     BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
     describe(info, nonce, aad, tag);
-    plain.resize(length);
     ULONG written = 0;
-    NTSTATUS status = BCryptDecrypt(gcm.handle(), reinterpret_cast<PUCHAR>(const_cast<char*>(cipher)),
-                                    static_cast<ULONG>(length), &info, nullptr, 0,
-                                    length ? reinterpret_cast<PUCHAR>(&plain[0]) : nullptr,
+    PUCHAR bytes = length ? reinterpret_cast<PUCHAR>(data) : nullptr;
+    NTSTATUS status = BCryptDecrypt(gcm.handle(), bytes, static_cast<ULONG>(length), &info, nullptr, 0, bytes,
                                     static_cast<ULONG>(length), &written, 0);
-    if (status == STATUS_AUTH_TAG_MISMATCH) {
-        wipe(plain);
+    if (status == STATUS_AUTH_TAG_MISMATCH)
         return CryptoStatus::Rejected;
-    }
-    if (!BCRYPT_SUCCESS(status) || written != length) {
-        wipe(plain);
+    if (!BCRYPT_SUCCESS(status) || written != length)
         return CryptoStatus::Unavailable;
+    return CryptoStatus::Ok;
+}
+
+void ContentKey::clear()
+{
+    wipeBytes(bytes, sizeof bytes);
+    wrapped.clear();
+    valid = false;
+}
+
+CryptoStatus makeContentKey(ContentKey& key)
+{
+    key.clear();
+    if (!randomBytes(key.bytes, sizeof key.bytes))
+        return CryptoStatus::Unavailable;
+    CryptoStatus status = protectKey(key.bytes, key.wrapped);
+    if (status != CryptoStatus::Ok) {
+        key.clear();
+        return status;
     }
+    key.valid = true;
     return CryptoStatus::Ok;
 }
 

@@ -66,6 +66,9 @@ void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
     baseBubbleEnable = saved.bubbleEnable;
 
     QOVIPasswordBank::Impl& b = *bank.impl();
+    // Names and URLs change below; the indexes are rebuilt at the end.
+    b.byName.clear();
+    b.byUrl.clear();
     std::unordered_map<std::string, QOVIWebItem*> listed;
     listed.reserve(b.sites.size());
     for (QOVIWebItem* site : b.sites)

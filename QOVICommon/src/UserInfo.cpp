@@ -74,6 +74,10 @@ void QOVIUserInfo::Impl::reset()
     basePwdBankEnable = baseBubbleEnable = 1;
     loaded = false;
     baseSaveId.clear();
+    key.clear();
+    // Plain text is left in it only by a save that failed halfway.
+    qovi::wipe(saveBuffer);
+    std::string().swap(saveBuffer);
 }
 
 void QOVIUserInfo::Impl::adopt(qovi::BankContent&& content)
@@ -88,22 +92,24 @@ void QOVIUserInfo::Impl::adopt(qovi::BankContent&& content)
     b.reindex();
 }
 
-std::string QOVIUserInfo::Impl::payload()
+void QOVIUserInfo::Impl::payload(std::string& text)
 {
     QOVIPasswordBank::Impl& b = *bank.impl();
     std::string settings = qovi::serializeSettings(pwdBankEnable, bubbleEnable, b.sites.size());
     size_t size = settings.size() + 1;
     for (QOVIWebItem* site : b.sites)
-        size += site->impl()->line.size() + 1;
-    std::string text;
-    // Reserved up front so that growing never leaves an unwiped copy behind;
-    // the margin covers the lines of changed sites.
-    text.reserve(size + size / 4 + 4096);
+        size += site->impl()->serialized().size() + 1;
+    // The exact size, and room for the tag the encryption appends: the
+    // buffer does not grow while it holds plain text, so no copy of it is
+    // left unwiped.
+    text.clear();
+    text.reserve(size + qovi::kTagSize);
     text += settings;
     text += '\n';
-    for (QOVIWebItem* site : b.sites)
-        site->impl()->appendLine(text);
-    return text;
+    for (QOVIWebItem* site : b.sites) {
+        text += site->impl()->line;
+        text += '\n';
+    }
 }
 
 // ------------------------------------------------------------------ user --
@@ -150,12 +156,15 @@ COMMON_RESULT QOVIUserInfo::load(int)
             return resultOf(status);
         }
         qovi::BankContent content;
-        bool parsed = qovi::parsePayload(file.payload, content, true, why);
-        qovi::wipe(file.payload);
-        if (!parsed)
+        if (!qovi::parsePayload(file.payload(), file.size, content, true, why))
             return keepDamaged(user.filePath, why);
         user.adopt(std::move(content));
         user.baseSaveId = file.saveId;
+        user.key = file.key;
+        // The read buffer is the size of the next save's content and its
+        // pages are already in memory: the first save reuses it.
+        qovi::wipe(file.buffer);
+        user.saveBuffer.swap(file.buffer);
         user.loaded = true;
         QOVILog::debugLog(kSource, __LINE__,
                           L"Loaded the password bank: " + std::to_wstring(user.bank.impl()->sites.size()) + L" sites.");
@@ -196,20 +205,19 @@ COMMON_RESULT QOVIUserInfo::save(int)
             }
             if (status == qovi::FileStatus::Ok) {
                 qovi::BankContent saved;
-                bool parsed = qovi::parsePayload(file.payload, saved, true, why);
-                qovi::wipe(file.payload);
-                if (!parsed)
+                if (!qovi::parsePayload(file.payload(), file.size, saved, true, why))
                     return keepDamaged(user.filePath, why);
                 user.merge(std::move(saved));
                 user.baseSaveId = file.saveId;
+                user.key = file.key;
                 QOVILog::debugLog(kSource, __LINE__, L"Merged this process's changes into a newer saved bank.");
             }
         }
 
-        std::string text = user.payload();
+        user.payload(user.saveBuffer);
         std::string saveId;
-        status = qovi::writeBankFile(user.filePath, text, saveId);
-        qovi::wipe(text);
+        // Encrypted in place: afterwards the buffer holds no plain text.
+        status = qovi::writeBankFile(user.filePath, user.saveBuffer, user.key, saveId);
         if (status != qovi::FileStatus::Ok)
             return resultOf(status);
         user.baseSaveId = saveId;
