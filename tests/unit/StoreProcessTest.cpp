@@ -97,7 +97,7 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
 TEST_F(StoreProcessTest, SaveKilledMidwayLeavesALoadableBank)
 {
     const int siteCount = 2000;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 30; ++round) {
         SCOPED_TRACE(round);
         qovitest::ChildProcess child;
         ASSERT_TRUE(child.start(exe(L"StoreTestHelper.exe"), L"saveloop " + std::to_wstring(siteCount)));
@@ -105,7 +105,7 @@ TEST_F(StoreProcessTest, SaveKilledMidwayLeavesALoadableBank)
             // The first round builds the bank: wait until a save completed.
             ASSERT_TRUE(qovitest::waitUntil([&] { return qovitest::fileExists(bankFile()); }, 30000));
         }
-        Sleep(150 + 37 * round);
+        Sleep(120 + (round * 37) % 200);
         ASSERT_TRUE(child.running()) << "the child ended by itself: " << child.wait(0);
         child.kill();
 
