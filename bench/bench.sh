@@ -32,3 +32,6 @@ for sites in 0 10000; do
     printf 'sites=%s ' "$sites"
     wine "$WINE_BIN/StartupBench.exe" 7 </dev/null 2>/dev/null | tr -d '\r'
 done
+
+# The credential store: load and save of 10, 1,000 and 10,000 sites.
+wine "$WINE_BIN/StoreBench.exe" </dev/null 2>/dev/null | tr -d '\r'
