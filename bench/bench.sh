@@ -1,6 +1,40 @@
 #!/usr/bin/env bash
-# Runs the benchmarks under the Wine session ./run bench started.
+# Runs the benchmarks inside the Wine session ./run bench started (headless
+# prefix, persistent wineserver). Prints one line per measurement.
 set -euo pipefail
+: "${WINE_BIN:?}"
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+work=$(mktemp -d)
+trap 'driver_stop; rm -rf "$work"' EXIT
 
-echo "web site list page:"
-wine "$WINE_BIN/SiteListBench.exe" </dev/null
+winpath() { winepath -w "$1" 2>/dev/null; }
+driver_stop() { wine "$WINE_BIN/QOVIDemoDriver.exe" stop-stubs >/dev/null 2>&1 || true; }
+bankwith() {  # a CSV of N made-up sites
+    python3 - "$1" <<'PY'
+import sys
+n = int(sys.argv[1])
+print("name,url,username,password")
+for i in range(n):
+    print(f"Site {i:05d},https://site{i:05d}.example/login,user{i:05d},Pass-{i:05d}-word")
+PY
+}
+
+export QOVI_DATA_DIR
+wine "$WINE_BIN/QOVIMainAppStub.exe" </dev/null >/dev/null 2>&1 &
+sleep 1
+for sites in 0 10000; do
+    mkdir -p "$work/bank-$sites"
+    QOVI_DATA_DIR=$(winpath "$work/bank-$sites")
+    if [ "$sites" -gt 0 ]; then
+        bankwith "$sites" >"$work/bank-$sites.csv"
+        wine "$WINE_BIN/qovibank.exe" import "$(winpath "$work/bank-$sites.csv")" </dev/null >/dev/null 2>&1 || true
+    fi
+    printf 'sites=%s ' "$sites"
+    wine "$WINE_BIN/StartupBench.exe" 7 </dev/null 2>/dev/null | tr -d '\r'
+done
+
+# The credential store: load and save of 10, 1,000 and 10,000 sites.
+wine "$WINE_BIN/StoreBench.exe" </dev/null 2>/dev/null | tr -d '\r'
+
+# The web site list page: list fill and deletion of 10, 1,000 and 10,000 sites.
+wine "$WINE_BIN/SiteListBench.exe" </dev/null 2>/dev/null | tr -d '\r'

@@ -5,15 +5,37 @@
 // input items of its log-in form (QOVIInputItem). Strings are UTF-16 wide
 // strings passed by const reference. Every COMMON_RESULT is 0 on success.
 //
+// Users: the current logon user is the account that runs the process.
+// QOVIUserInfoManager::getCurrentLogonUser returns the same object on every
+// call until releaseUsers, which frees every user and everything they handed
+// out; calling releaseUsers again is harmless.
+//
 // Ownership: every object handed out (users, the bank, items in vectors)
-// belongs to the store. Items stay valid until the next load() of their user
-// or releaseUsers(); an item removed from the bank is no longer listed, but
-// its object stays valid until then too, so a pointer a window still holds
-// never dangles.
+// belongs to the store; callers never delete them. Items stay valid until the
+// next load() of their user or releaseUsers(); an item removed from the bank
+// is no longer listed, but its object stays valid until then too, so a
+// pointer a window still holds never dangles. A save may update the fields of
+// items that are still listed (with what another process saved meanwhile).
+//
+// Memory first: setters and edit operations change memory only; save(1)
+// writes settings and bank together.
 //
 // Threads: the store is meant for one thread per process. Several processes
 // may share one bank: load and save hold a named lock, and save merges this
 // process's own changes into whatever another process saved meanwhile.
+//
+// Files: the data root is %LOCALAPPDATA%\MERIDOX\QOVI, or the folder named by
+// the environment variable QOVI_DATA_DIR when that is set (read at every load
+// and log open). Below it:
+//   <data root>\QOVI.log                     the log (see QOVILog)
+//   <data root>\<account>\PasswordBank.qovi   the user's settings and bank
+//   ...\PasswordBank.qovi.bak                 the previous generation
+//   ...\PasswordBank.qovi.damaged-<time>      a file that could not be read,
+//                                             kept aside and never overwritten
+// The bank file is versioned, authenticated and encrypted as a whole (site
+// names, URLs, user names and passwords alike) with a key protected for the
+// logged-on user by DPAPI. Saves are atomic: a crash or a killed process
+// leaves the old or the new generation, never a torn file.
 #pragma once
 
 #include <string>
@@ -36,19 +58,21 @@ typedef int COMMON_RESULT;
 
 enum : COMMON_RESULT {
     COMMON_OK = 0,
-    COMMON_ERR_NOT_FOUND = 1,     // no item matches the keys
-    COMMON_ERR_INVALID_ARG = 2,   // an empty or otherwise unusable key or value
-    COMMON_ERR_EXISTS = 3,        // the name is taken by another site
-    COMMON_ERR_IO = 4,            // the file could not be read or written
-    COMMON_ERR_CORRUPT = 5,       // the file is damaged or cannot be decrypted; it was kept aside
-    COMMON_ERR_LOCKED = 6,        // another process held the bank lock too long
-    COMMON_ERR_NOT_LOADED = 7,    // save before a successful load
+    COMMON_ERR_NOT_FOUND = 1,      // no site or input item matches the keys
+    COMMON_ERR_INVALID_ARG = 2,    // an empty or otherwise unusable key or value
+    COMMON_ERR_EXISTS = 3,         // the name is taken by another site
+    COMMON_ERR_IO = 4,             // the file could not be read or written; nothing changed on disk
+    COMMON_ERR_CORRUPT = 5,        // the file is damaged or cannot be decrypted; it was kept aside
+    COMMON_ERR_LOCKED = 6,         // another process held the bank lock too long
+    COMMON_ERR_NOT_LOADED = 7,     // save before a successful load
+    COMMON_ERR_NEWER_FORMAT = 8,   // the file was written by a newer version; left as it is
+    COMMON_ERR_AMBIGUOUS = 9,      // the keys match more than one input item; nothing changed
+    COMMON_ERR_CRYPTO = 10,        // the platform's encryption is unavailable; the file was left as it is
+    COMMON_ERR_INTERNAL = 11,      // out of memory or another unexpected failure
 };
 
 // Creates the data folder of the user running the process (and the data
-// root above it). Returns 0 when the folder exists afterwards. The data root
-// is %LOCALAPPDATA%\MERIDOX\QOVI, or the folder named by the environment
-// variable QOVI_DATA_DIR when that is set.
+// root above it). Returns 0 when the folder exists afterwards.
 QOVICOMMON_API int createQOVIAppUserDirectory();
 
 class QOVICOMMON_API QOVIInputItem {
@@ -98,6 +122,8 @@ struct QOVINewWebItem {
     std::vector<QOVINewInputItem> inputs;
 };
 
+// Sites are identified by their web name: exact, case-sensitive, unique
+// within the bank. Every comparison below is exact and case-sensitive.
 class QOVICOMMON_API QOVIPasswordBank {
 public:
     // Appends every site, in store order. The two keys filter by URL and web
@@ -118,20 +144,29 @@ public:
                        const std::wstring& inputName, const std::wstring& inputType,
                        const std::wstring& value);
 
-    // The edit operations change memory only; QOVIUserInfo::save writes them.
+    // Renames a site. COMMON_ERR_EXISTS when another site has the new name,
+    // COMMON_ERR_INVALID_ARG when it is empty; the same name is a success.
     COMMON_RESULT modifyWebItemName(const std::wstring& webName, const std::wstring& newName);
-    // Input item keys (key1, key2) after the site's web name: a non-empty key
-    // must match (key1 the item's name, key2 its id); an empty key1 with a
-    // non-empty key2 matches the item whose name or id equals key2. A key that
-    // matches no item, or more than one, changes nothing and returns an error.
+
+    // Input item keys (key1, key2) follow the site's web name:
+    //   key1 not empty: the item whose name is key1 and, when key2 is not
+    //                   empty, whose id is key2;
+    //   key1 empty:     the item whose name is key2 (an empty key2 thus means
+    //                   the nameless item); when no name matches and key2 is
+    //                   not empty, the item whose id is key2.
+    // Keys that match no item give COMMON_ERR_NOT_FOUND, keys that match more
+    // than one COMMON_ERR_AMBIGUOUS; either way nothing changes.
     COMMON_RESULT modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
                                        const std::wstring& key2, const std::wstring& value);
+    // Removes the site with all its items (the URL, when not empty, must match).
     COMMON_RESULT removeWebItem(const std::wstring& webName, const std::wstring& url);
     COMMON_RESULT removeInputItem(const std::wstring& webName, const std::wstring& key1,
                                   const std::wstring& key2);
 
-    // Adds a site; a web name that is taken gets " (2)", " (3)", ... appended.
-    // The name the site got is written to *givenName when that is not null.
+    // Adds a site at the end. An empty web name becomes the URL's host name;
+    // a web name that is taken gets " (2)", " (3)", ... appended. The name
+    // the site got is written to *givenName when that is not null.
+    // COMMON_ERR_INVALID_ARG when the URL is empty.
     COMMON_RESULT addWebItem(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
 
     QOVIPasswordBank(const QOVIPasswordBank&) = delete;
@@ -148,23 +183,33 @@ private:
 
 class QOVICOMMON_API QOVIUserInfo {
 public:
-    // Reads the user's file. A missing file gives the defaults: password bank
-    // on, bubble on, no sites. A damaged or undecryptable file is kept aside
-    // under a new name, logged, and an error is returned; the user then holds
-    // the defaults, and save refuses to write until a load succeeds.
+    // Reads the user's file (flags are reserved; pass 1). Every item handed
+    // out before is freed. A missing file gives the defaults: password bank
+    // on, bubble on, no sites. A damaged or undecryptable file is renamed to
+    // PasswordBank.qovi.damaged-<time>, logged, and COMMON_ERR_CORRUPT is
+    // returned; the user then holds the defaults and save refuses to write
+    // (COMMON_ERR_NOT_LOADED) until a load succeeds. The next load finds no
+    // file and starts afresh; the kept file is never touched again.
     COMMON_RESULT load(int flags);
-    // Writes settings and bank atomically (flags: 1 = both). Changes another
-    // process saved since our load are kept; ours are applied on top.
+    // Writes settings and bank together, atomically (flags are reserved;
+    // pass 1). When another process saved since this process loaded, its
+    // content is the base and this process's own changes since the load are
+    // applied on top: settings it changed, renames, removed sites and items,
+    // changed values and added sites. A site this process changed but another
+    // removed is kept with this process's changes. A name clash from the
+    // merge is made unique as addWebItem does. Afterwards memory holds the
+    // merged bank.
     COMMON_RESULT save(int flags);
 
     int getPWDBankEnable();
     int getBubbleEnable();
-    void setPWDBankEnable(int enable);
+    void setPWDBankEnable(int enable);  // stored as 1 for any nonzero value
     void setBubbleEnable(int enable);
-    QOVIPasswordBank* getPWDBankInfo();
+    QOVIPasswordBank* getPWDBankInfo();  // never null
 
+    // The account name of the user.
     const std::wstring& getUserName() const;
-    // Full path of the user's data file.
+    // Full path of the user's data file (set by load).
     const std::wstring& getDataFilePath() const;
 
     QOVIUserInfo(const QOVIUserInfo&) = delete;
@@ -188,11 +233,21 @@ public:
     static void releaseUsers();
 };
 
+// The log: <data root>\QOVI.log, UTF-8, one line per debugLog call:
+//   2024-05-01 12:34:56.789 [4321] .\Src\Src\QOVIPWDBankInfoSettingDlg(412): Delete the web item!
+// that is local time with milliseconds, the process id in brackets, the
+// source path and line as given, ": " and the text, ended by CR LF (line
+// breaks inside the text become spaces). Several processes may append to it.
+// When it grows past 1 MiB it is renamed to QOVI.log.1 (replacing the older
+// one) and a new file is started. The store logs its own events there too,
+// with source paths under .\QOVICommon\; it never logs a value, a user name
+// value or a password.
 class QOVICOMMON_API QOVILog {
 public:
-    // One line: time, process id, source path, line and text. Never pass a
-    // secret. The log file lives in the data root and is size-bounded.
+    // Opens the log on first use (and again when QOVI_DATA_DIR changed the
+    // data root since). Never pass a secret.
     static void debugLog(const wchar_t* file, int line, const std::wstring& text);
+    // Closes the log file; the next debugLog opens it again.
     static void endLog();
 };
 

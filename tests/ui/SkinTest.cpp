@@ -173,6 +173,10 @@ TEST(SkinScaling, DisplayValuesMatchThePrefixDpi)
     HDC screen = GetDC(nullptr);
     int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
+    wchar_t expected[16] = {};
+    if (GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", expected, 16)) {
+        EXPECT_EQ(_wtoi(expected), dpiX);
+    }
     EXPECT_FLOAT_EQ(dpiX / 96.0f, displayDpiScale());
     LANGID language = 0;
     selectUILanguage(&language);
@@ -264,4 +268,53 @@ TEST(SkinPainting, FooterImageIsTallerAtHighDpi)
         EXPECT_NE(RGB(10, 200, 10), canvas.pixel(33, 21 + extra)) << scale;  // the image's bottom row
         EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(33, 23 + extra)) << scale;
     }
+}
+
+// Wine takes the display DPI from the registry when a process starts, so the
+// DPI-dependent cases run again in child processes at 120 and 144 DPI.
+TEST(SkinScaling, TheDisplayDependentCasesHoldAt120And144Dpi)
+{
+    if (GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", nullptr, 0))
+        GTEST_SKIP() << "already the child run";
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    for (DWORD dpi : {120u, 144u}) {
+        HKEY desktop = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                                                 KEY_WRITE, nullptr, &desktop, nullptr));
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        ScopedEnvironment expected(L"QOVI_EXPECTED_DPI", std::to_wstring(dpi));
+        std::string output;
+        long result = runProcess(exe, L"--gtest_filter=SkinScaling.DisplayValues*:MainWindowDpi.*", &output, 60000);
+        RegDeleteValueW(desktop, L"LogPixels");
+        RegCloseKey(desktop);
+        EXPECT_EQ(0, result) << dpi << " dpi:\n" << output;
+    }
+}
+
+TEST(MainWindowDpi, ScaleAndTitleFollowTheDisplay)
+{
+    wchar_t expected[16] = {};
+    if (!GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", expected, 16))
+        GTEST_SKIP() << "runs in the child processes at 120 and 144 dpi";
+    const int dpi = _wtoi(expected);
+    TempFolder data;
+    ScopedEnvironment dataDir(L"QOVI_DATA_DIR", data.path());
+    LANGID language = 0;
+    selectUILanguage(&language);
+    {
+        MainWindowState startState(false);
+        ASSERT_TRUE(startState.createMainWindow(AppGlobals.hInstance));
+        EXPECT_FLOAT_EQ(dpi / 96.0f, AppGlobals.dpiScale);
+        EXPECT_EQ(dpi * 24 / 96, AppGlobals.titleFontHeight);
+        LOGFONTW title = {};
+        GetObjectW(AppGlobals.mainState->titleFont, sizeof title, &title);
+        EXPECT_EQ(dpi * 24 / 96, title.lfHeight);
+        EXPECT_EQ(FW_BOLD, title.lfWeight);
+        DestroyWindow(AppGlobals.hMainDialog);
+        pumpMessages();
+    }
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    QOVIUserInfoManager::releaseUsers();
 }

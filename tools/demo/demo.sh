@@ -42,6 +42,16 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     shot 02-site-list-page main
     driver tab 0
     driver close
+    wait "$tool" || true
+
+    # The same window at 144 DPI (Wine reads the DPI when a process starts).
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+    wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
+    tool=$!
+    shot 03-settings-page-144dpi main || true
+    driver close
+    wait "$tool" || true
+    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 fi
 wait "$tool" || true
 driver stop-stubs

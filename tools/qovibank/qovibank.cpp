@@ -1,14 +1,361 @@
 // qovibank - console tool on the password bank of the current user.
-#include <cstdio>
-#include <cwchar>
+//
+//   qovibank import FILE
+//   qovibank export [--format json|csv] [--output FILE]
+//   qovibank list
+//   qovibank settings [--pwdbank on|off] [--bubble on|off]
+//
+// It works on the same store, and the same QOVI_DATA_DIR, as the settings
+// tool. Exit codes: 0 done; 1 import done but some rows were rejected;
+// 2 bad command line; 3 the input or output file could not be used (nothing
+// was saved); 4 the store could not be loaded or saved.
+#include "Console.h"
+#include "Exchange.h"
 #include "QOVICommon.h"
+
+#include <windows.h>
+
+#include <map>
+
+using namespace qovibank;
+
+namespace {
+
+const wchar_t kSource[] = L".\\tools\\qovibank\\qovibank";
+
+enum Exit { Done = 0, SomeRejected = 1, Usage = 2, BadFile = 3, StoreFailed = 4 };
+
+const wchar_t kUsage[] =
+    L"usage: qovibank import FILE\n"
+    L"       qovibank export [--format json|csv] [--output FILE]\n"
+    L"       qovibank list\n"
+    L"       qovibank settings [--pwdbank on|off] [--bubble on|off]\n"
+    L"Import reads a browser's CSV export (name,url,username,password[,note] or\n"
+    L"Firefox's url,username,password,...) or a JSON file made by export.\n"
+    L"Exit codes: 0 done, 1 rows rejected, 2 usage, 3 bad file, 4 store error.\n";
+
+int usage(const std::wstring& problem)
+{
+    if (!problem.empty())
+        writeErr(L"qovibank: " + problem + L"\n");
+    writeErr(kUsage);
+    return Usage;
+}
+
+std::wstring resultText(COMMON_RESULT result)
+{
+    switch (result) {
+    case COMMON_ERR_IO: return L"the bank file could not be read or written";
+    case COMMON_ERR_CORRUPT: return L"the bank file is damaged or cannot be decrypted; it was kept aside (see QOVI.log)";
+    case COMMON_ERR_LOCKED: return L"another program holds the bank lock";
+    case COMMON_ERR_NEWER_FORMAT: return L"the bank file was written by a newer version";
+    case COMMON_ERR_CRYPTO: return L"the system's encryption is unavailable";
+    default: return L"error " + std::to_wstring(result);
+    }
+}
+
+// Options after the command: "--name value" pairs, each name at most once.
+bool readOptions(int argc, wchar_t** argv, int first, const std::vector<std::wstring>& allowed,
+                 std::map<std::wstring, std::wstring>& options, std::wstring& problem)
+{
+    for (int i = first; i < argc; i += 2) {
+        std::wstring name = argv[i];
+        bool known = false;
+        for (const std::wstring& option : allowed)
+            known = known || option == name;
+        if (!known) {
+            problem = L"unknown option '" + name + L"'";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            problem = L"option " + name + L" needs a value";
+            return false;
+        }
+        if (!options.emplace(name, argv[i + 1]).second) {
+            problem = L"option " + name + L" given twice";
+            return false;
+        }
+    }
+    return true;
+}
+
+QOVIUserInfo* loadUser(COMMON_RESULT& result)
+{
+    createQOVIAppUserDirectory();
+    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+    result = user->load(1);
+    if (result != COMMON_OK)
+        writeErr(L"qovibank: cannot load the password bank: " + resultText(result) + L"\n");
+    return user;
+}
+
+bool readWholeFile(const std::wstring& path, std::string& bytes, std::wstring& problem)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        problem = L"cannot open " + path + L": " + errorText(GetLastError());
+        return false;
+    }
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(file, &size);
+    if (size.QuadPart > 256 * 1024 * 1024) {
+        CloseHandle(file);
+        problem = path + L" is too large for an import";
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    BOOL ok = bytes.empty() || ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    if (!ok || got != bytes.size()) {
+        problem = L"cannot read " + path;
+        wipe(bytes);
+        return false;
+    }
+    return true;
+}
+
+// The same account saved twice: a site with this URL and form already holds
+// the first user name item with this value (or, for a site without one,
+// every input item with the same value).
+bool isDuplicate(QOVIPasswordBank* bank, const QOVINewWebItem& site)
+{
+    for (const QOVINewInputItem& input : site.inputs) {
+        if (input.type == L"text")
+            return bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
+                                        input.value) == 1;
+    }
+    for (const QOVINewInputItem& input : site.inputs) {
+        if (bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
+                                 input.value) != 1)
+            return false;
+    }
+    return !site.inputs.empty();
+}
+
+std::wstring plural(size_t count, const wchar_t* one, const wchar_t* many)
+{
+    return std::to_wstring(count) + L" " + (count == 1 ? one : many);
+}
+
+int importFile(int argc, wchar_t** argv)
+{
+    if (argc != 3)
+        return usage(L"import takes one file name");
+    std::wstring path = argv[2];
+    std::string bytes;
+    std::wstring problem;
+    if (!readWholeFile(path, bytes, problem)) {
+        writeErr(L"qovibank: " + problem + L"; nothing was imported\n");
+        return BadFile;
+    }
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
+    ImportFile file;
+    bool json = looksLikeJson(bytes);
+    bool parsed = json ? readJson(bytes, file, problem) : readCsv(bytes, file, problem);
+    wipe(bytes);
+    if (!parsed) {
+        writeErr(L"qovibank: " + path + L": " + problem + L"; nothing was imported\n");
+        return BadFile;
+    }
+    for (const std::wstring& note : file.notes)
+        writeErr(L"qovibank: " + path + L": " + note + L"\n");
+
+    COMMON_RESULT result;
+    QOVIUserInfo* user = loadUser(result);
+    if (result != COMMON_OK)
+        return StoreFailed;
+    QOVIPasswordBank* bank = user->getPWDBankInfo();
+    size_t added = 0, skipped = 0, rejected = 0;
+    for (ImportEntry& entry : file.entries) {
+        std::wstring where = L"line " + std::to_wstring(entry.line);
+        if (entry.rejected.empty() && isDuplicate(bank, entry.site)) {
+            ++skipped;
+        } else if (entry.rejected.empty() && bank->addWebItem(entry.site) == COMMON_OK) {
+            ++added;
+        } else {
+            ++rejected;
+            writeErr(L"qovibank: " + path + L": " + where + L": rejected: " +
+                     (entry.rejected.empty() ? L"the store refused the site" : entry.rejected) + L"\n");
+        }
+        for (QOVINewInputItem& input : entry.site.inputs)
+            wipe(input.value);
+    }
+    if (added > 0) {
+        result = user->save(1);
+        if (result != COMMON_OK) {
+            writeErr(L"qovibank: cannot save the password bank: " + resultText(result) + L"; nothing was imported\n");
+            return StoreFailed;
+        }
+    }
+    QOVILog::debugLog(kSource, __LINE__,
+                      L"Imported " + std::to_wstring(added) + L" sites (" + std::to_wstring(skipped) +
+                          L" duplicates, " + std::to_wstring(rejected) + L" rejected).");
+    writeOut(L"Added " + plural(added, L"site", L"sites") + L", skipped " +
+             plural(skipped, L"duplicate", L"duplicates") + L", rejected " + plural(rejected, L"row", L"rows") +
+             L".\n");
+    return rejected ? SomeRejected : Done;
+}
+
+std::vector<ExportSite> allSites(QOVIPasswordBank* bank)
+{
+    std::vector<QOVIWebItem*> items;
+    bank->getWebItems(items, L"", L"");
+    std::vector<ExportSite> sites;
+    for (QOVIWebItem* item : items) {
+        ExportSite site{item, {}};
+        bank->getInputItems(site.inputs, item->getstrWebName());
+        sites.push_back(std::move(site));
+    }
+    return sites;
+}
+
+bool writeWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+int exportFile(int argc, wchar_t** argv)
+{
+    std::map<std::wstring, std::wstring> options;
+    std::wstring problem;
+    if (!readOptions(argc, argv, 2, {L"--format", L"--output"}, options, problem))
+        return usage(problem);
+    std::wstring format = options.count(L"--format") ? options[L"--format"] : L"json";
+    if (format != L"json" && format != L"csv")
+        return usage(L"the format must be json or csv");
+
+    COMMON_RESULT result;
+    QOVIUserInfo* user = loadUser(result);
+    if (result != COMMON_OK)
+        return StoreFailed;
+    std::vector<ExportSite> sites = allSites(user->getPWDBankInfo());
+    std::vector<std::wstring> lossy;
+    std::string text = format == L"json" ? writeJson(sites) : writeCsv(sites, lossy);
+    for (const std::wstring& name : lossy)
+        writeErr(L"qovibank: warning: the input items of site \"" + name +
+                 L"\" do not fit the CSV columns (one user name, one password); use --format json to keep them all\n");
+    writeErr(L"qovibank: warning: the exported file holds your passwords in plain text; keep it safe and delete it "
+             L"when done\n");
+    bool written = true;
+    if (options.count(L"--output")) {
+        written = writeWholeFile(options[L"--output"], text);
+        if (!written)
+            writeErr(L"qovibank: cannot write " + options[L"--output"] + L": " + errorText(GetLastError()) + L"\n");
+    } else {
+        std::wstring wide = fromUtf8(text);
+        writeOut(wide);
+        wipe(wide);
+    }
+    wipe(text);
+    QOVILog::debugLog(kSource, __LINE__, L"Exported " + std::to_wstring(sites.size()) + L" sites as " + format + L".");
+    return written ? Done : BadFile;
+}
+
+int listSites(int argc, wchar_t**)
+{
+    if (argc != 2)
+        return usage(L"list takes no options");
+    COMMON_RESULT result;
+    QOVIUserInfo* user = loadUser(result);
+    if (result != COMMON_OK)
+        return StoreFailed;
+    // One line per site: name, URL and user names, separated by tabs. The
+    // values of other input items (passwords above all) are never shown.
+    std::wstring text;
+    for (const ExportSite& site : allSites(user->getPWDBankInfo())) {
+        std::wstring users;
+        for (const QOVIInputItem* input : site.inputs) {
+            if (input->getstrType() == L"text" || input->getstrType() == L"email")
+                users += (users.empty() ? L"" : L", ") + input->getstrValue();
+        }
+        text += site.site->getstrWebName() + L"\t" + site.site->getstrURL() + L"\t" + users + L"\n";
+    }
+    writeOut(text);
+    return Done;
+}
+
+bool onOff(const std::wstring& value, int& flag)
+{
+    if (value == L"on" || value == L"off") {
+        flag = value == L"on" ? 1 : 0;
+        return true;
+    }
+    return false;
+}
+
+int settings(int argc, wchar_t** argv)
+{
+    std::map<std::wstring, std::wstring> options;
+    std::wstring problem;
+    if (!readOptions(argc, argv, 2, {L"--pwdbank", L"--bubble"}, options, problem))
+        return usage(problem);
+    int pwdBank = -1, bubble = -1;
+    if (options.count(L"--pwdbank") && !onOff(options[L"--pwdbank"], pwdBank))
+        return usage(L"--pwdbank takes on or off");
+    if (options.count(L"--bubble") && !onOff(options[L"--bubble"], bubble))
+        return usage(L"--bubble takes on or off");
+
+    COMMON_RESULT result;
+    QOVIUserInfo* user = loadUser(result);
+    if (result != COMMON_OK)
+        return StoreFailed;
+    if (pwdBank >= 0)
+        user->setPWDBankEnable(pwdBank);
+    if (bubble >= 0)
+        user->setBubbleEnable(bubble);
+    if (!options.empty()) {
+        result = user->save(1);
+        if (result != COMMON_OK) {
+            writeErr(L"qovibank: cannot save the settings: " + resultText(result) + L"\n");
+            return StoreFailed;
+        }
+        QOVILog::debugLog(kSource, __LINE__, L"Changed the settings.");
+    }
+    writeOut(std::wstring(L"pwdbank: ") + (user->getPWDBankEnable() ? L"on" : L"off") + L"\nbubble: " +
+             (user->getBubbleEnable() ? L"on" : L"off") + L"\n");
+    return Done;
+}
+
+int run(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return usage(L"");
+    std::wstring command = argv[1];
+    if (command == L"import")
+        return importFile(argc, argv);
+    if (command == L"export")
+        return exportFile(argc, argv);
+    if (command == L"list")
+        return listSites(argc, argv);
+    if (command == L"settings")
+        return settings(argc, argv);
+    if (command == L"--help" || command == L"-h" || command == L"help") {
+        writeOut(kUsage);
+        return Done;
+    }
+    return usage(L"unknown command '" + command + L"'");
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 2) {
-        fwprintf(stderr, L"usage: qovibank import FILE | export | list | settings\n");
-        return 2;
+    int code;
+    try {
+        code = run(argc, argv);
+    } catch (const std::exception&) {
+        writeErr(L"qovibank: out of memory or an internal error\n");
+        code = StoreFailed;
     }
-    fwprintf(stderr, L"qovibank: '%ls' is not available yet\n", argv[1]);
-    return 2;
+    QOVIUserInfoManager::releaseUsers();
+    QOVILog::endLog();
+    return code;
 }

@@ -1,0 +1,117 @@
+// The log: one line per call, appended to <data root>\QOVI.log.
+#include "Log.h"
+
+#include "DataFolder.h"
+#include "Text.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+namespace {
+
+const LONGLONG kLogLimit = 1 << 20;
+
+struct LogFile {
+    std::mutex lock;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::wstring root;  // the data root the open file belongs to
+    LONGLONG size = 0;
+
+    void close()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        root.clear();
+    }
+
+    // FILE_APPEND_DATA makes every write land at the end of the file, even
+    // when several processes append at once; the sharing flags let another
+    // process rename the file while this one has it open.
+    bool open(const std::wstring& dataRoot)
+    {
+        close();
+        if (!qovi::ensureFolder(dataRoot))
+            return false;
+        handle = CreateFileW((dataRoot + L"\\QOVI.log").c_str(), FILE_APPEND_DATA,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            return false;
+        LARGE_INTEGER current = {};
+        GetFileSizeEx(handle, &current);
+        size = current.QuadPart;
+        root = dataRoot;
+        return true;
+    }
+
+    // Starts a new file once this one passed the limit; the older lines
+    // stay in QOVI.log.1 until the next rotation replaces them.
+    void rotateIfFull()
+    {
+        if (size < kLogLimit)
+            return;
+        LARGE_INTEGER current = {};
+        GetFileSizeEx(handle, &current);
+        if (current.QuadPart < kLogLimit) {
+            size = current.QuadPart;  // another process rotated it already
+            return;
+        }
+        std::wstring dataRoot = root;
+        std::wstring path = dataRoot + L"\\QOVI.log";
+        MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+        open(dataRoot);
+    }
+};
+
+LogFile& logFile()
+{
+    static LogFile file;
+    return file;
+}
+
+}  // namespace
+
+void QOVILog::debugLog(const wchar_t* file, int line, const std::wstring& text)
+{
+    try {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        wchar_t prefix[64];
+        swprintf(prefix, 64, L"%04d-%02d-%02d %02d:%02d:%02d.%03d [%lu] ", now.wYear, now.wMonth, now.wDay,
+                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentProcessId());
+        std::wstring entry = prefix;
+        entry += file ? file : L"?";
+        entry += L"(" + std::to_wstring(line) + L"): ";
+        size_t textStart = entry.size();
+        entry += text;
+        for (size_t i = textStart; i < entry.size(); ++i) {
+            if (entry[i] == L'\r' || entry[i] == L'\n')
+                entry[i] = L' ';
+        }
+        entry += L"\r\n";
+        std::string bytes = qovi::toUtf8(entry);
+
+        std::wstring root = qovi::dataRoot();
+        LogFile& log = logFile();
+        std::lock_guard<std::mutex> guard(log.lock);
+        if ((log.handle == INVALID_HANDLE_VALUE || log.root != root) && !log.open(root))
+            return;
+        log.rotateIfFull();
+        if (log.handle == INVALID_HANDLE_VALUE)
+            return;
+        DWORD written = 0;
+        WriteFile(log.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        log.size += written;
+    } catch (...) {
+        // Logging never fails its caller.
+    }
+}
+
+void QOVILog::endLog()
+{
+    LogFile& log = logFile();
+    std::lock_guard<std::mutex> guard(log.lock);
+    log.close();
+}

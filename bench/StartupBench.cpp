@@ -1,0 +1,88 @@
+// StartupBench - start-up to the first painted main window, for the tool and
+// for the minimal dialog program, as the median of several runs each.
+// A window counts as painted when it is visible and its process is idle
+// (WaitForInputIdle: the queue is empty, so the first WM_PAINT was handled).
+//
+//   StartupBench RUNS   prints "startup_ms tool=<median> baseline=<median> ratio=<r>"
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+static std::wstring binFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+struct VisibleSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK findVisibleWindow(HWND window, LPARAM parameter)
+{
+    VisibleSearch* search = reinterpret_cast<VisibleSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Milliseconds from CreateProcess to the first painted window, or -1.
+static double timeOneStart(const std::wstring& exe)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    VisibleSearch search = {process.dwProcessId, nullptr};
+    for (int i = 0; i < 20000 && !search.found; ++i) {
+        EnumWindows(findVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found)
+            Sleep(1);
+    }
+    DWORD idle = search.found ? WaitForInputIdle(process.hProcess, 10000) : WAIT_FAILED;
+    QueryPerformanceCounter(&end);
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (idle != 0)
+        return -1;
+    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+}
+
+static double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? -1 : values[values.size() / 2];
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    int runs = argc > 1 ? _wtoi(argv[1]) : 7;
+    std::wstring folder = binFolder();
+    std::vector<double> tool, baseline;
+    // Interleaved, so both see the same machine load.
+    for (int i = 0; i < runs; ++i) {
+        baseline.push_back(timeOneStart(folder + L"\\MinimalDialog.exe"));
+        tool.push_back(timeOneStart(folder + L"\\QOVIPWDBankSet.exe"));
+    }
+    double toolMedian = median(tool), baselineMedian = median(baseline);
+    printf("startup_ms tool=%.1f baseline=%.1f ratio=%.2f\n", toolMedian, baselineMedian,
+           baselineMedian > 0 ? toolMedian / baselineMedian : 0.0);
+    return toolMedian > 0 && baselineMedian > 0 ? 0 : 1;
+}

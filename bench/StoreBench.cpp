@@ -1,0 +1,205 @@
+// StoreBench - load and save of password banks against plain file calls.
+//
+// For banks of 10, 1,000 and 10,000 sites it measures, as medians of
+// several runs in one process:
+//   load        releaseUsers, then QOVIUserInfo::load of the saved bank
+//   save        one value changed after a load, then save(1): the usual
+//               save of the settings tool
+//   first save  save(1) right after adding every site (all serialized anew)
+//   merge save  save(1) after another process (qovibank) saved meanwhile
+// and the floor for the same number of bytes as the bank file:
+//   read        CreateFileW, ReadFile, CloseHandle
+//   write       CreateFileW, WriteFile, FlushFileBuffers, CloseHandle
+//               (a save must reach the disk, so the floor flushes too)
+#include "QOVICommon.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+double now()
+{
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double timed(const std::function<void()>& work)
+{
+    double start = now();
+    work();
+    return now() - start;
+}
+
+std::wstring exeFolder()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+void check(COMMON_RESULT result, const char* what)
+{
+    if (result != COMMON_OK) {
+        fprintf(stderr, "StoreBench: %s failed with %d\n", what, result);
+        ExitProcess(1);
+    }
+}
+
+bool runQoviBank(const std::wstring& arguments)
+{
+    std::wstring exe = exeFolder() + L"\\qovibank.exe";
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    WaitForSingleObject(info.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    return code == 0;
+}
+
+QOVINewWebItem siteNumber(int i)
+{
+    std::wstring n = std::to_wstring(i);
+    return QOVINewWebItem{L"Site number " + n, L"https://www.site-" + n + L".example/account/login", L"loginForm",
+                          L"login",
+                          {{L"email", L"username", L"text", L"someone." + n + L"@mail.example"},
+                           {L"password", L"password", L"password", L"Pw!" + n + L"-x7Qm2vT9"}}};
+}
+
+struct Figures {
+    int sites;
+    LONGLONG bytes;
+    double load, read, save, write, firstSave, mergeSave;
+};
+
+Figures measure(const std::wstring& root, int sites, int runs)
+{
+    SetEnvironmentVariableW(L"QOVI_DATA_DIR", root.c_str());
+    QOVIUserInfoManager::releaseUsers();
+    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+    check(user->load(1), "load of the empty bank");
+    for (int i = 0; i < sites; ++i)
+        check(user->getPWDBankInfo()->addWebItem(siteNumber(i)), "addWebItem");
+    Figures figures = {sites, 0, 0, 0, 0, 0, 0, 0};
+    figures.firstSave = timed([&] { check(user->save(1), "first save"); });
+    std::wstring path = user->getDataFilePath();
+
+    std::vector<double> loads, saves, merges;
+    for (int run = 0; run < runs; ++run) {
+        QOVIUserInfoManager::releaseUsers();
+        user = QOVIUserInfoManager::getCurrentLogonUser();
+        loads.push_back(timed([&] { check(user->load(1), "load"); }));
+        user->getPWDBankInfo()->modifyInputItemValue(L"Site number 0", L"password", L"password",
+                                                     L"changed " + std::to_wstring(run));
+        saves.push_back(timed([&] { check(user->save(1), "save"); }));
+    }
+    for (int run = 0; run < 3; ++run) {
+        user->getPWDBankInfo()->modifyInputItemValue(L"Site number 1", L"password", L"password",
+                                                     L"merged " + std::to_wstring(run));
+        if (!runQoviBank(run % 2 ? L"settings --bubble on" : L"settings --bubble off"))
+            break;
+        merges.push_back(timed([&] { check(user->save(1), "merge save"); }));
+    }
+    figures.load = median(loads);
+    figures.save = median(saves);
+    figures.mergeSave = merges.empty() ? -1 : median(merges);
+
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    figures.bytes = (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    std::string bytes(static_cast<size_t>(figures.bytes), 'x');
+    std::wstring plain = root + L"\\plain.bin";
+    std::vector<double> writes, reads;
+    for (int run = 0; run < runs; ++run) {
+        writes.push_back(timed([&] {
+            HANDLE file = CreateFileW(plain.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+            FlushFileBuffers(file);
+            CloseHandle(file);
+        }));
+        reads.push_back(timed([&] {
+            HANDLE file = CreateFileW(plain.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            DWORD got = 0;
+            ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+            CloseHandle(file);
+        }));
+    }
+    figures.write = median(writes);
+    figures.read = median(reads);
+    QOVIUserInfoManager::releaseUsers();
+    return figures;
+}
+
+void removeTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int wmain()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring base = std::wstring(temp) + L"qovi-storebench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(base.c_str(), nullptr);
+
+    printf("Store: load and save of a bank, against plain file calls on as many bytes (medians, ms)\n");
+    printf("%7s %10s | %8s %8s %6s | %8s %8s %6s | %10s %10s\n", "sites", "file bytes", "load", "read", "ratio",
+           "save", "write", "ratio", "first save", "merge save");
+    bool withinTarget = true;
+    for (int sites : {10, 1000, 10000}) {
+        std::wstring root = base + L"\\" + std::to_wstring(sites);
+        CreateDirectoryW(root.c_str(), nullptr);
+        Figures f = measure(root, sites, sites >= 10000 ? 5 : 9);
+        printf("%7d %10lld | %8.2f %8.2f %6.1f | %8.2f %8.2f %6.1f | %10.2f %10.2f\n", f.sites, f.bytes, f.load,
+               f.read, f.load / f.read, f.save, f.write, f.save / f.write, f.firstSave, f.mergeSave);
+        fflush(stdout);
+        if (sites == 10000)
+            withinTarget = f.save <= 3 * f.write;
+    }
+    printf("Target: a 10,000-site save within 3x the write floor: %s\n", withinTarget ? "met" : "NOT met");
+    fflush(stdout);
+    QOVILog::endLog();
+    SetEnvironmentVariableW(L"QOVI_DATA_DIR", nullptr);
+    removeTree(base);
+    return 0;
+}

@@ -1,0 +1,101 @@
+// StoreFixture.h - a fresh data root per test, and small builders.
+#pragma once
+
+#include "QOVICommon.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace storetest {
+
+// Each test gets its own data root (QOVI_DATA_DIR) in a temporary folder,
+// and starts and ends with no user loaded and the log closed, as a new
+// process would.
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QOVIUserInfoManager::releaseUsers();
+        QOVILog::endLog();
+    }
+    void TearDown() override
+    {
+        QOVIUserInfoManager::releaseUsers();
+        QOVILog::endLog();
+    }
+
+    QOVIUserInfo* user() { return QOVIUserInfoManager::getCurrentLogonUser(); }
+    QOVIPasswordBank* bank() { return user()->getPWDBankInfo(); }
+    COMMON_RESULT reload()
+    {
+        QOVIUserInfoManager::releaseUsers();
+        return user()->load(1);
+    }
+    std::wstring bankFile() { return user()->getDataFilePath(); }
+    std::wstring userFolder()
+    {
+        std::wstring path = bankFile();
+        return path.substr(0, path.find_last_of(L'\\'));
+    }
+    std::wstring logFile() const { return root.path() + L"\\QOVI.log"; }
+    std::wstring exe(const wchar_t* name) const { return qovitest::exeFolder() + L"\\" + name; }
+
+    std::vector<QOVIWebItem*> sites()
+    {
+        std::vector<QOVIWebItem*> items;
+        bank()->getWebItems(items, L"", L"");
+        return items;
+    }
+    std::vector<QOVIInputItem*> inputs(const std::wstring& webName)
+    {
+        std::vector<QOVIInputItem*> items;
+        bank()->getInputItems(items, webName);
+        return items;
+    }
+    std::wstring value(const std::wstring& webName, size_t index)
+    {
+        std::vector<QOVIInputItem*> items = inputs(webName);
+        return index < items.size() ? items[index]->getstrValue() : L"<none>";
+    }
+
+    qovitest::TempFolder root;
+    qovitest::ScopedEnvironment dataDir{L"QOVI_DATA_DIR", root.path()};
+};
+
+// A typical site: a user name item and a password item.
+inline QOVINewWebItem loginSite(const std::wstring& name, const std::wstring& url, const std::wstring& user,
+                                const std::wstring& password)
+{
+    return QOVINewWebItem{name, url, L"loginForm", L"login",
+                          {{L"user", L"username", L"text", user}, {L"pass", L"password", L"password", password}}};
+}
+
+// The whole bank as text, for comparing two banks field by field.
+inline std::wstring describe(QOVIUserInfo* user)
+{
+    std::wstring text = L"pwdbank=" + std::to_wstring(user->getPWDBankEnable()) +
+                        L" bubble=" + std::to_wstring(user->getBubbleEnable()) + L"\n";
+    std::vector<QOVIWebItem*> sites;
+    user->getPWDBankInfo()->getWebItems(sites, L"", L"");
+    for (QOVIWebItem* site : sites) {
+        text += L"[" + site->getstrWebName() + L"|" + site->getstrURL() + L"|" + site->getstrFormId() + L"|" +
+                site->getstrFormName() + L"]\n";
+        std::vector<QOVIInputItem*> items;
+        user->getPWDBankInfo()->getInputItems(items, site->getstrWebName());
+        for (QOVIInputItem* item : items)
+            text += L"  (" + item->getstrId() + L"|" + item->getstrName() + L"|" + item->getstrType() + L"|" +
+                    item->getstrValue() + L")\n";
+    }
+    return text;
+}
+
+// Runs a program to its end; returns its exit code.
+inline long run(const std::wstring& exe, const std::wstring& arguments, std::string* output = nullptr)
+{
+    return qovitest::runProcess(exe, arguments, output, 60000);
+}
+
+}  // namespace storetest

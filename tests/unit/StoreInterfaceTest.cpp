@@ -1,0 +1,256 @@
+// The store's interface: users, defaults, round trips, item lifetimes, keys.
+#include "StoreFixture.h"
+
+#include <algorithm>
+
+using namespace storetest;
+
+namespace {
+
+TEST_F(StoreTest, NewUserHasDefaultsAndOneIdentity)
+{
+    QOVIUserInfo* first = user();
+    EXPECT_EQ(first, user());
+    ASSERT_EQ(COMMON_OK, first->load(1));
+    EXPECT_EQ(1, first->getPWDBankEnable());
+    EXPECT_EQ(1, first->getBubbleEnable());
+    EXPECT_TRUE(sites().empty());
+    EXPECT_FALSE(first->getUserName().empty());
+    EXPECT_EQ(0u, first->getDataFilePath().find(root.path() + L"\\")) << qovitest::narrow(first->getDataFilePath());
+
+    QOVIUserInfoManager::releaseUsers();
+    QOVIUserInfoManager::releaseUsers();  // the second call finds nothing
+    EXPECT_NE(nullptr, user());
+
+    EXPECT_EQ(0, createQOVIAppUserDirectory());
+    EXPECT_TRUE(qovitest::fileExists(userFolder()));
+}
+
+TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoad)
+{
+    const std::wstring long259(259, L'\u00e9');
+    const std::wstring longAscii(259, L'x');
+    struct Case {
+        const char* what;
+        QOVINewWebItem site;
+    } cases[] = {
+        {"plain", loginSite(L"Example", L"https://example.com/login", L"alice", L"S3cret!")},
+        {"non-ASCII", {L"\u4f8b\u3048 \u00c4rger \U0001F511", L"https://\u00e4rger.de/\u767b\u5f55?x=1&y=\"2\"",
+                       L"f\u00f6rm-\u00df", L"\u0444\u043e\u0440\u043c\u0430",
+                       {{L"\u0438\u0434", L"n\u00e4me", L"text", L"b\u00f6b@\u4f8b.jp"},
+                        {L"p\u00e4ss", L"\u5bc6\u7801", L"password", L"p\u00e4\u00df w\u00f6rd \U0001F600\u0301"}}}},
+        {"259 characters", {long259, L"https://long.example/" + longAscii, longAscii, long259,
+                            {{longAscii, long259, L"text", long259}, {long259, longAscii, L"password", longAscii}}}},
+        {"empty and odd", {L"odd", L"u", L"", L"",
+                           {{L"", L"", L"text", L""},
+                            {L"\\back\\slash", L"quote\"d", L"password", L"line\nbreak\ttab\r\x01\x7f"},
+                            {L"sel", L"choice", L"select-one", L"2"}}}},
+        {"no items", {L"bare", L"https://bare.example", L"", L"", {}}},
+    };
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    for (const Case& c : cases)
+        ASSERT_EQ(COMMON_OK, bank()->addWebItem(c.site)) << c.what;
+    user()->setPWDBankEnable(0);
+    user()->setBubbleEnable(0);
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    std::wstring before = describe(user());
+
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(before, describe(user()));
+    std::vector<QOVIWebItem*> loaded = sites();
+    ASSERT_EQ(sizeof cases / sizeof cases[0], loaded.size());
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        const QOVINewWebItem& want = cases[i].site;
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(want.webName, loaded[i]->getstrWebName());
+        EXPECT_EQ(want.url, loaded[i]->getstrURL());
+        EXPECT_EQ(want.formId, loaded[i]->getstrFormId());
+        EXPECT_EQ(want.formName, loaded[i]->getstrFormName());
+        std::vector<QOVIInputItem*> items = inputs(want.webName);
+        ASSERT_EQ(want.inputs.size(), items.size());
+        for (size_t j = 0; j < items.size(); ++j) {
+            EXPECT_EQ(want.inputs[j].id, items[j]->getstrId());
+            EXPECT_EQ(want.inputs[j].name, items[j]->getstrName());
+            EXPECT_EQ(want.inputs[j].type, items[j]->getstrType());
+            EXPECT_EQ(want.inputs[j].value, items[j]->getstrValue());
+        }
+    }
+    EXPECT_EQ(0, user()->getPWDBankEnable());
+    EXPECT_EQ(0, user()->getBubbleEnable());
+}
+
+TEST_F(StoreTest, ChangesStayInMemoryUntilSave)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"A", L"https://a.example", L"alice", L"one")));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+
+    user()->setBubbleEnable(0);
+    bank()->modifyWebItemName(L"A", L"B");
+    bank()->modifyInputItemValue(L"B", L"password", L"pass", L"two");
+    EXPECT_EQ(L"two", value(L"B", 1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(1, user()->getBubbleEnable());
+    EXPECT_EQ(L"one", value(L"A", 1));
+}
+
+TEST_F(StoreTest, HandedOutItemsOutliveRemovalUntilTheNextLoad)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    bank()->addWebItem(loginSite(L"A", L"https://a.example", L"alice", L"pa"));
+    bank()->addWebItem(loginSite(L"B", L"https://b.example", L"bob", L"pb"));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+
+    std::vector<QOVIWebItem*> held = sites();
+    std::vector<QOVIInputItem*> heldInputs = inputs(L"B");
+    ASSERT_EQ(COMMON_OK, bank()->removeWebItem(L"A", L""));
+    ASSERT_EQ(COMMON_OK, bank()->removeInputItem(L"B", L"password", L"pass"));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+
+    // Not listed any more, yet every object still reads as before.
+    EXPECT_EQ(1u, sites().size());
+    EXPECT_EQ(1u, inputs(L"B").size());
+    EXPECT_EQ(L"A", held[0]->getstrWebName());
+    EXPECT_EQ(L"https://a.example", held[0]->getstrURL());
+    EXPECT_EQ(L"pb", heldInputs[1]->getstrValue());
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(L"A", L""));
+
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(1u, sites().size());
+    EXPECT_EQ(1u, inputs(L"B").size());
+}
+
+// Input item keys as the site editor passes them: (name, id), (name, ""),
+// ("", name), and the fallbacks for nameless items.
+TEST_F(StoreTest, KeysFindTheItemTheCallerMeant)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* key1;
+        const wchar_t* key2;
+        COMMON_RESULT result;
+        int changed;  // index of the item that must change, -1 for none
+    } cases[] = {
+        {"name and id", L"password", L"pass", COMMON_OK, 1},
+        {"name, no id", L"username", L"", COMMON_OK, 0},
+        {"no name, the name second", L"", L"password", COMMON_OK, 1},
+        {"nameless item by its id", L"", L"pin", COMMON_OK, 2},
+        {"the one nameless item", L"", L"", COMMON_OK, 2},
+        {"name with a wrong id", L"password", L"user", COMMON_ERR_NOT_FOUND, -1},
+        {"unknown name", L"nobody", L"", COMMON_ERR_NOT_FOUND, -1},
+        {"unknown id", L"", L"nothing", COMMON_ERR_NOT_FOUND, -1},
+        {"case differs", L"Password", L"pass", COMMON_ERR_NOT_FOUND, -1},
+        {"a name two items share", L"shared", L"", COMMON_ERR_AMBIGUOUS, -1},
+        {"shared name, told apart by id", L"shared", L"s2", COMMON_OK, 4},
+    };
+    const QOVINewWebItem site{L"Site", L"https://site.example", L"f", L"login",
+                              {{L"user", L"username", L"text", L"v0"},
+                               {L"pass", L"password", L"password", L"v1"},
+                               {L"pin", L"", L"password", L"v2"},
+                               {L"s1", L"shared", L"text", L"v3"},
+                               {L"s2", L"shared", L"text", L"v4"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool remove : {false, true}) {
+            ASSERT_EQ(COMMON_OK, user()->load(1));
+            while (!sites().empty())
+                bank()->removeWebItem(sites()[0]->getstrWebName(), L"");
+            bank()->addWebItem(site);
+            std::vector<QOVIInputItem*> before = inputs(L"Site");
+            COMMON_RESULT result = remove ? bank()->removeInputItem(L"Site", c.key1, c.key2)
+                                          : bank()->modifyInputItemValue(L"Site", c.key1, c.key2, L"new");
+            EXPECT_EQ(c.result, result) << (remove ? "remove" : "modify");
+            std::vector<QOVIInputItem*> after = inputs(L"Site");
+            for (size_t i = 0; i < before.size(); ++i) {
+                bool isTarget = static_cast<int>(i) == c.changed;
+                bool listed = std::find(after.begin(), after.end(), before[i]) != after.end();
+                if (remove) {
+                    EXPECT_EQ(!isTarget, listed) << "item " << i;
+                } else {
+                    EXPECT_TRUE(listed);
+                    EXPECT_EQ(isTarget ? L"new" : L"v" + std::to_wstring(i), before[i]->getstrValue()) << "item " << i;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(L"No site", L"username", L"", L"x"));
+}
+
+TEST_F(StoreTest, SiteNamesAreUniqueAndExact)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    std::wstring given;
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Mail", L"https://mail.example", L"a", L"1"), &given));
+    EXPECT_EQ(L"Mail", given);
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Mail", L"https://mail.example", L"b", L"2"), &given));
+    EXPECT_EQ(L"Mail (2)", given);
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Mail", L"https://other.example", L"c", L"3"), &given));
+    EXPECT_EQ(L"Mail (3)", given);
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"", L"https://user@host.example:8443/x?y", L"d", L"4"), &given));
+    EXPECT_EQ(L"host.example", given);
+    EXPECT_EQ(COMMON_ERR_INVALID_ARG, bank()->addWebItem(loginSite(L"No URL", L"", L"e", L"5")));
+
+    EXPECT_NE(0, bank()->isWebItemExist(L"Mail", L""));
+    EXPECT_NE(0, bank()->isWebItemExist(L"Mail", L"https://mail.example"));
+    EXPECT_EQ(0, bank()->isWebItemExist(L"Mail", L"https://other.example"));
+    EXPECT_EQ(0, bank()->isWebItemExist(L"mail", L""));
+    EXPECT_EQ(0, bank()->isWebItemExist(L"Mail ", L""));
+
+    EXPECT_EQ(COMMON_ERR_EXISTS, bank()->modifyWebItemName(L"Mail", L"Mail (2)"));
+    EXPECT_EQ(COMMON_ERR_INVALID_ARG, bank()->modifyWebItemName(L"Mail", L""));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyWebItemName(L"Nope", L"Other"));
+    EXPECT_EQ(COMMON_OK, bank()->modifyWebItemName(L"Mail", L"Mail"));
+    EXPECT_EQ(COMMON_OK, bank()->modifyWebItemName(L"Mail", L"Post"));
+    EXPECT_EQ(0, bank()->isWebItemExist(L"Mail", L""));
+    EXPECT_NE(0, bank()->isWebItemExist(L"Post", L""));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(L"Post", L"https://other.example"));
+    EXPECT_EQ(COMMON_OK, bank()->removeWebItem(L"Post", L"https://mail.example"));
+    EXPECT_EQ(0, bank()->isWebItemExist(L"Post", L""));
+    // The freed name can be used again, also by a rename.
+    EXPECT_EQ(COMMON_OK, bank()->modifyWebItemName(L"Mail (3)", L"Post"));
+
+    std::vector<QOVIWebItem*> filtered;
+    bank()->getWebItems(filtered, L"https://mail.example", L"");
+    ASSERT_EQ(1u, filtered.size());
+    EXPECT_EQ(L"Mail (2)", filtered[0]->getstrWebName());
+    filtered.clear();
+    bank()->getWebItems(filtered, L"", L"Post");
+    ASSERT_EQ(1u, filtered.size());
+    EXPECT_EQ(L"https://other.example", filtered[0]->getstrURL());
+}
+
+TEST_F(StoreTest, SameAccountSavedTwiceIsFoundByAllSevenKeys)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    bank()->addWebItem(loginSite(L"Mail", L"https://mail.example", L"alice", L"pw"));
+    bank()->addWebItem(loginSite(L"Gone", L"https://gone.example", L"gina", L"pw"));
+    bank()->removeWebItem(L"Gone", L"");
+    struct Case {
+        const char* what;
+        const wchar_t* keys[7];
+        int expected;
+    } cases[] = {
+        {"all equal", {L"https://mail.example", L"loginForm", L"login", L"user", L"username", L"text", L"alice"}, 1},
+        {"password item too", {L"https://mail.example", L"loginForm", L"login", L"pass", L"password", L"password", L"pw"}, 1},
+        {"other URL", {L"https://mail.example/", L"loginForm", L"login", L"user", L"username", L"text", L"alice"}, 0},
+        {"other form id", {L"https://mail.example", L"form2", L"login", L"user", L"username", L"text", L"alice"}, 0},
+        {"other form name", {L"https://mail.example", L"loginForm", L"", L"user", L"username", L"text", L"alice"}, 0},
+        {"other input id", {L"https://mail.example", L"loginForm", L"login", L"u", L"username", L"text", L"alice"}, 0},
+        {"other input name", {L"https://mail.example", L"loginForm", L"login", L"user", L"email", L"text", L"alice"}, 0},
+        {"other type", {L"https://mail.example", L"loginForm", L"login", L"user", L"username", L"email", L"alice"}, 0},
+        {"other value", {L"https://mail.example", L"loginForm", L"login", L"user", L"username", L"text", L"bob"}, 0},
+        {"value in other case", {L"https://mail.example", L"loginForm", L"login", L"user", L"username", L"text", L"Alice"}, 0},
+        {"removed site", {L"https://gone.example", L"loginForm", L"login", L"user", L"username", L"text", L"gina"}, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, bank()->isWebItemExist(c.keys[0], c.keys[1], c.keys[2], c.keys[3], c.keys[4],
+                                                     c.keys[5], c.keys[6]))
+            << c.what;
+    }
+    bank()->modifyInputItemValue(L"Mail", L"username", L"user", L"bob");
+    EXPECT_EQ(1, bank()->isWebItemExist(L"https://mail.example", L"loginForm", L"login", L"user", L"username",
+                                        L"text", L"bob"));
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// Several processes on one bank: merging saves, and a save killed midway.
+#include "StoreFixture.h"
+
+using namespace storetest;
+
+namespace {
+
+class StoreProcessTest : public StoreTest {
+protected:
+    // The other process: loads, applies the operations, saves.
+    long other(const std::wstring& operations)
+    {
+        std::string output;
+        long code = run(exe(L"StoreTestHelper.exe"), L"edit " + operations, &output);
+        EXPECT_EQ(0, code) << output;
+        return code;
+    }
+};
+
+// This process loads, the other one changes the bank and saves, then this
+// one changes it and saves: the file must hold both sets of changes.
+TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* theirs;
+        void (*ours)(QOVIUserInfo*);
+        const wchar_t* expected;
+    } cases[] = {
+        {"their addition, our rename", L"add C https://c.example carl pc",
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyWebItemName(L"A", L"A2"); },
+         L"pwdbank=1 bubble=1\n[A2|https://a.example|f|login]\n  (user|username|text|alice)\n"
+         L"  (pass|password|password|pa)\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
+         L"  (pass|password|password|pb)\n[C|https://c.example|loginForm|login]\n  (user|username|text|carl)\n"
+         L"  (pass|password|password|pc)\n"},
+        {"their removal, our value change", L"remove A",
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"B", L"password", L"pass", L"new-b"); },
+         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
+         L"  (pass|password|password|new-b)\n"},
+        {"both change settings", L"bubble 0",
+         [](QOVIUserInfo* u) { u->setPWDBankEnable(0); },
+         L"pwdbank=0 bubble=0\n[A|https://a.example|f|login]\n  (user|username|text|alice)\n"
+         L"  (pass|password|password|pa)\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
+         L"  (pass|password|password|pb)\n"},
+        {"their value change and rename, our item removal", L"value A password pass new-a rename B B2",
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeInputItem(L"A", L"username", L""); },
+         L"pwdbank=1 bubble=1\n[A|https://a.example|f|login]\n  (pass|password|password|new-a)\n"
+         L"[B2|https://b.example|f|login]\n  (user|username|text|bob)\n  (pass|password|password|pb)\n"},
+        {"both add a site of one name", L"add N https://n1.example n1 p1",
+         [](QOVIUserInfo* u) {
+             u->getPWDBankInfo()->removeWebItem(L"B", L"");
+             u->getPWDBankInfo()->addWebItem(loginSite(L"N", L"https://n2.example", L"n2", L"p2"));
+         },
+         L"pwdbank=1 bubble=1\n[A|https://a.example|f|login]\n  (user|username|text|alice)\n"
+         L"  (pass|password|password|pa)\n[N|https://n1.example|loginForm|login]\n  (user|username|text|n1)\n"
+         L"  (pass|password|password|p1)\n[N (2)|https://n2.example|loginForm|login]\n  (user|username|text|n2)\n"
+         L"  (pass|password|password|p2)\n"},
+        {"they remove a site we changed", L"remove A",
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"A", L"username", L"user", L"alice2"); },
+         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
+         L"  (pass|password|password|pb)\n[A|https://a.example|f|login]\n  (user|username|text|alice2)\n"
+         L"  (pass|password|password|pa)\n"},
+        {"they change a site we remove", L"value A password pass new-a",
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeWebItem(L"A", L""); },
+         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
+         L"  (pass|password|password|pb)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qovitest::TempFolder caseRoot;
+        qovitest::ScopedEnvironment caseDir(L"QOVI_DATA_DIR", caseRoot.path());
+        QOVIUserInfoManager::releaseUsers();
+        ASSERT_EQ(COMMON_OK, user()->load(1));
+        for (const wchar_t* name : {L"A", L"B"}) {
+            std::wstring lower(1, static_cast<wchar_t>(towlower(name[0])));
+            bank()->addWebItem(QOVINewWebItem{name, L"https://" + lower + L".example", L"f", L"login",
+                                              {{L"user", L"username", L"text", lower == L"a" ? L"alice" : L"bob"},
+                                               {L"pass", L"password", L"password", L"p" + lower}}});
+        }
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        std::vector<QOVIWebItem*> held = sites();
+
+        ASSERT_EQ(0, other(c.theirs));
+        c.ours(user());
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        EXPECT_EQ(c.expected, describe(user())) << "in memory";
+        EXPECT_EQ(L"A", held[0]->getstrWebName().substr(0, 1));  // held objects stay readable
+        ASSERT_EQ(COMMON_OK, reload());
+        EXPECT_EQ(c.expected, describe(user())) << "on disk";
+        QOVIUserInfoManager::releaseUsers();
+        QOVILog::endLog();
+    }
+}
+
+// A child saves a large bank over and over and is killed at a different
+// moment each round; every time the bank loads whole, old or new.
+TEST_F(StoreProcessTest, SaveKilledMidwayLeavesALoadableBank)
+{
+    const int siteCount = 2000;
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        qovitest::ChildProcess child;
+        ASSERT_TRUE(child.start(exe(L"StoreTestHelper.exe"), L"saveloop " + std::to_wstring(siteCount)));
+        if (round == 0) {
+            // The first round builds the bank: wait until a save completed.
+            ASSERT_TRUE(qovitest::waitUntil([&] { return qovitest::fileExists(bankFile()); }, 30000));
+        }
+        Sleep(120 + (round * 37) % 200);
+        ASSERT_TRUE(child.running()) << "the child ended by itself: " << child.wait(0);
+        child.kill();
+
+        ASSERT_EQ(COMMON_OK, reload());
+        std::vector<QOVIWebItem*> loaded = sites();
+        ASSERT_EQ(static_cast<size_t>(siteCount), loaded.size());
+        EXPECT_EQ(L"Site 1999", loaded.back()->getstrWebName());
+        EXPECT_EQ(L"user1999", value(L"Site 1999", 0));
+        for (const std::wstring& name : qovitest::listFolder(userFolder()))
+            EXPECT_EQ(std::wstring::npos, name.find(L".tmp")) << qovitest::narrow(name);
+    }
+    // And this process can still save over it.
+    bank()->modifyInputItemValue(L"Site 0", L"password", L"pass", L"after");
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(L"after", value(L"Site 0", 1));
+}
+
+}  // namespace
