@@ -164,6 +164,7 @@ int main(int argc, char** argv)
 
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
+    std::printf("Web site list page: load, list fill, delete of every site (OK answered), save\n");
     int status = 0;
     for (int sites : sizes) {
         std::wstring root = std::wstring(temp) + L"qovi-sitelist-bench-" + std::to_wstring(GetCurrentProcessId()) +
