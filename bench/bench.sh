@@ -35,3 +35,6 @@ done
 
 # The credential store: load and save of 10, 1,000 and 10,000 sites.
 wine "$WINE_BIN/StoreBench.exe" </dev/null 2>/dev/null | tr -d '\r'
+
+# The web site list page: list fill and deletion of 10, 1,000 and 10,000 sites.
+wine "$WINE_BIN/SiteListBench.exe" </dev/null 2>/dev/null | tr -d '\r'

@@ -1,6 +1,6 @@
 // MinimalDialog - the baseline of the start-up benchmark: the least a dialog
 // program does before its first painted window (a modeless dialog from a
-// template, shown, and a message loop).
+// template, shown, and a message loop), linked and manifested like the tool.
 #include <windows.h>
 #include <commctrl.h>
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <string>
 
 namespace qovitest {
 
@@ -435,9 +436,12 @@ long runProcess(const std::wstring& exe, const std::wstring& arguments, std::str
     PROCESS_INFORMATION info = {};
     BOOL started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                   nullptr, &startup, &info);
+    DWORD startError = GetLastError();
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);
+        if (output)
+            *output = "could not start the program, error " + std::to_string(startError);
         return -3;
     }
     std::string collected;

@@ -233,8 +233,10 @@ static void onSkinMouseLeave(HWND button, const SkinButtonContext& context)
 bool handleSkinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
                              const SkinButtonContext& context, LRESULT* result)
 {
-    // A disabled list button ignores the mouse: no look change, no tracking change.
-    const bool ignoresMouse = context.slot->listButton && !IsWindowEnabled(button);
+    // A disabled button of the list page (list buttons without repaint flags)
+    // ignores the mouse: no look change, no tracking change. The edit
+    // dialog's list buttons follow the mouse like its other buttons.
+    const bool ignoresMouse = context.slot->listButton && !context.flags && !IsWindowEnabled(button);
     switch (message) {
     case WM_MOUSEMOVE:
         if (!ignoresMouse)

@@ -80,7 +80,8 @@ struct SkinButtonSlot {
     int imageTop;           // the image rectangle starts this far down (0 or 1)
     bool footerExtraHeight; // the image is skinFooterExtraHeight() taller than the button
     float iconBias;         // help icon x = (w - s + iconBias) / 2
-    bool listButton;        // small list button: greyed label while unavailable, ignores the mouse while disabled
+    bool listButton;        // small list button: greyed label while unavailable; on the list page
+                            // (no repaint flags) it also ignores the mouse while disabled
 };
 
 // What the recipe needs of one button at one message.

@@ -1,0 +1,186 @@
+// SiteListBench.cpp - the web site list page over banks of 10, 1,000 and
+// 10,000 sites (or the sizes given as arguments): loading the bank, filling
+// the page's list, deleting every site through the page with the question
+// answered OK, and saving the emptied bank. Prints one line per size.
+#include <windows.h>
+#include <commctrl.h>
+#include <gdiplus.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include "AppGlobals.h"
+#include "QOVICommon.h"
+#include "QOVIPWDBankInfoSettingDlg.h"
+#include "resource.h"
+
+namespace {
+
+double nowMs()
+{
+    static LARGE_INTEGER frequency;
+    if (!frequency.QuadPart)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void pump()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Presses OK on every message box of this thread as it comes up.
+LRESULT CALLBACK answerOk(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        if (GetDlgItem(window, 0xFFFF))
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void removeFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeFolder(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+bool seedBank(int sites)
+{
+    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+    if (user->load(1) != 0)
+        return false;
+    QOVIPasswordBank* bank = user->getPWDBankInfo();
+    for (int i = 0; i < sites; ++i) {
+        QOVINewWebItem site;
+        site.webName = L"site " + std::to_wstring(i);
+        site.url = L"https://site" + std::to_wstring(i) + L".example/login";
+        site.formId = L"login";
+        site.formName = L"login";
+        site.inputs = {{L"user", L"user", L"text", L"user" + std::to_wstring(i)},
+                       {L"pass", L"pass", L"password", L"secret-" + std::to_wstring(i)}};
+        if (bank->addWebItem(site) != 0)
+            return false;
+    }
+    bool saved = user->save(1) == 0;
+    QOVIUserInfoManager::releaseUsers();
+    return saved;
+}
+
+bool measure(int sites, HWND parent)
+{
+    if (!seedBank(sites))
+        return false;
+    double start = nowMs();
+    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+    if (user->load(1) != 0)
+        return false;
+    AppGlobals.currentUser = user;
+    double loaded = nowMs();
+
+    HWND page = CreateDialogParamW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), parent,
+                                   SiteListPageProc, 0);
+    if (!page || !AppGlobals.siteListState)
+        return false;
+    AppGlobals.hSiteListPage = page;
+    ShowWindow(page, SW_SHOW);
+    UpdateWindow(page);
+    pump();
+    double filled = nowMs();
+    HWND list = GetDlgItem(page, IDC_SITE_LIST);
+    int listed = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+
+    LVITEMW all = {};
+    all.state = LVIS_SELECTED;
+    all.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&all));
+    double selected = nowMs();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, answerOk, nullptr, GetCurrentThreadId());
+    AppGlobals.siteListState->deleteSelectedSites();
+    UnhookWindowsHookEx(hook);
+    pump();
+    double deleted = nowMs();
+    int left = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+
+    COMMON_RESULT saveResult = user->save(1);
+    double saved = nowMs();
+
+    std::printf("%6d sites: load %9.1f ms   list fill %9.1f ms   delete all %9.1f ms   save %9.1f ms\n", sites,
+                loaded - start, filled - loaded, deleted - selected, saved - deleted);
+    DestroyWindow(page);
+    pump();
+    AppGlobals.hSiteListPage = nullptr;
+    AppGlobals.currentUser = nullptr;
+    QOVIUserInfoManager::releaseUsers();
+    if (listed != sites || left != 0 || saveResult != 0) {
+        std::printf("  unexpected: %d rows listed, %d left, save result %d\n", listed, left, saveResult);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atoi(argv[i]));
+    if (sizes.empty())
+        sizes = {10, 1000, 10000};
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    AppGlobals.hInstance = GetModuleHandleW(nullptr);
+
+    // The page's parent stands in for the main window; it receives the page's posts.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 520, 260, nullptr, nullptr,
+                                  AppGlobals.hInstance, nullptr);
+    AppGlobals.hMainDialog = parent;
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::printf("Web site list page: load, list fill, delete of every site (OK answered), save\n");
+    int status = 0;
+    for (int sites : sizes) {
+        std::wstring root = std::wstring(temp) + L"qovi-sitelist-bench-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(sites);
+        CreateDirectoryW(root.c_str(), nullptr);
+        SetEnvironmentVariableW(L"QOVI_DATA_DIR", root.c_str());
+        createQOVIAppUserDirectory();
+        if (!measure(sites, parent)) {
+            std::printf("%6d sites: failed\n", sites);
+            status = 1;
+        }
+        QOVILog::endLog();
+        removeFolder(root);
+    }
+
+    DestroyWindow(parent);
+    Gdiplus::GdiplusShutdown(token);
+    return status;
+}
