@@ -1,10 +1,13 @@
 #include "QOVIPWDBankInfoEditDlg.h"
 
 #include <commctrl.h>
+#include <cstring>
+#include <cwchar>
 #include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "QOVICommon.h"
+#include "QOVIPWDBankInfoSettingDlg.h"
 #include "QOVIPWDBankIputItemEditDlg.h"
 #include "resource.h"
 
@@ -104,6 +107,7 @@ SiteEditState::~SiteEditState()
         DeleteObject(captionBrush);
         captionBrush = nullptr;
     }
+    forgetTakenOverValues();
 }
 
 int SiteEditState::buttonIndex(HWND button)
@@ -296,6 +300,7 @@ void SiteEditState::closeSiteEdit(HWND dialog)
     wipeString(AppGlobals.pendingPasswordValue);
     itemsDeleted = 0;
     removedItems.clear();
+    forgetTakenOverValues();
 }
 
 void SiteEditState::paintSiteEditBackground(HWND dialog, HDC dc) { drawSkinBackground(dialog, dc, backgroundImage); }
@@ -537,6 +542,197 @@ INT_PTR CALLBACK SiteEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 // ------------------------------------------------------------------ Save --
 
-// Save is not connected to the store yet: the edits stay in the dialog until
-// it is closed, and nothing is written.
-void SiteEditState::saveSiteEdits(HWND) {}
+void SiteEditState::takeValueOver(const QOVIInputItem* item, const std::wstring& value)
+{
+    for (TakenOverValue& taken : takenOverValues) {
+        if (taken.item == item) {
+            wipeString(taken.value);
+            taken.value = value;
+            return;
+        }
+    }
+    takenOverValues.push_back(TakenOverValue{item, value});
+}
+
+const std::wstring* SiteEditState::takenOverValue(const QOVIInputItem* item) const
+{
+    for (const TakenOverValue& taken : takenOverValues) {
+        if (taken.item == item)
+            return &taken.value;
+    }
+    return nullptr;
+}
+
+void SiteEditState::forgetTakenOverValues()
+{
+    for (TakenOverValue& taken : takenOverValues)
+        wipeString(taken.value);
+    takenOverValues.clear();
+}
+
+// How Save names an input item towards the store, after the site's name: by
+// name and id, by name alone when it has no id, and a nameless one by its id
+// (with an empty first key the store looks for the second among names, then
+// among ids).
+enum InputKeyCase { KEY_NAMELESS, KEY_NO_ID, KEY_NAME_AND_ID };
+
+struct InputKeys {
+    InputKeyCase keyCase;
+    std::wstring first, second;
+};
+
+static InputKeys inputKeys(const std::wstring& name, const std::wstring& id)
+{
+    if (name.empty())
+        return InputKeys{KEY_NAMELESS, std::wstring(), id};
+    if (id.empty())
+        return InputKeys{KEY_NO_ID, name, std::wstring()};
+    return InputKeys{KEY_NAME_AND_ID, name, id};
+}
+
+// The Save command's log lines keep fixed line numbers, one per key case:
+// readers of the suite's log know them by these.
+static const int LOG_LINE_WEB_NAME_SAVED = 593;
+static const int LOG_LINES_INPUT_REMOVED[] = {619, 624, 629};
+static const int LOG_LINES_VALUE_WRITTEN[] = {690, 718, 747};
+static const wchar_t* const LOG_TEXTS_INPUT[] = {L"delete Input item!", L"Save Input item!", L"Save Input item!"};
+
+static QOVIPasswordBank* passwordBank() { return AppGlobals.currentUser->getPWDBankInfo(); }
+
+// The typed name is refused: the box, then the name box as it was typed and
+// with the focus, so the user can correct it.
+static void refuseTypedName(HWND nameBox, const wchar_t* typedName, UINT textId)
+{
+    showErrorMessage(IDS_CAPTION_ERROR, textId, 0, nullptr, nullptr);
+    SetWindowTextW(nameBox, typedName);
+    SendMessageW(nameBox, WM_SETFOCUS, 0, 0);
+}
+
+// What Save reads before it changes anything.
+struct SaveRequest {
+    int siteRow;      // the list page's selected row: this site, or -1
+    bool nameChanged;
+    bool nameTaken;   // another site has the typed name
+    bool nameBlank;   // the typed name is empty or only spaces
+    int rows;         // rows of the input list
+};
+
+// Renames the site when the typed name differs and is acceptable. False when
+// the name was refused: then Save ends here, with nothing sent to the store.
+static bool applyTypedName(SiteEditState& state, HWND dialog, const SaveRequest& request)
+{
+    HWND nameBox = GetDlgItem(dialog, IDC_SITE_EDIT_NAME);
+    if (state.typedName[0] == L'\0') {
+        refuseTypedName(nameBox, state.typedName, IDS_NAME_EMPTY);
+        return false;
+    }
+    if (!request.nameChanged)
+        return true;
+    // A changed name counts as a change even when it is refused below.
+    PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
+    state.modified = 1;
+    if (request.nameTaken) {
+        refuseTypedName(nameBox, state.typedName, IDS_NAME_EXISTS);
+        return false;
+    }
+    if (request.nameBlank) {
+        refuseTypedName(nameBox, state.typedName, IDS_NAME_EMPTY);
+        return false;
+    }
+    if (request.siteRow >= 0)
+        setRowText(siteListView(), request.siteRow, 1, state.typedName);
+    passwordBank()->modifyWebItemName(state.storedName, state.typedName);
+    memcpy(state.storedName, state.typedName, sizeof state.storedName);
+    QOVILog::debugLog(LOG_PATH, LOG_LINE_WEB_NAME_SAVED, L"Save the web name!");
+    return true;
+}
+
+// Every item taken out of the list since the last save, each by its own name
+// and id. Once sent they are in the in-memory bank; a retry does not repeat them.
+static void removeDeletedInputs(SiteEditState& state)
+{
+    for (const RemovedInputItem& removed : state.removedItems) {
+        InputKeys keys = inputKeys(removed.name, removed.id);
+        QOVILog::debugLog(LOG_PATH, LOG_LINES_INPUT_REMOVED[keys.keyCase], LOG_TEXTS_INPUT[keys.keyCase]);
+        passwordBank()->removeInputItem(state.storedName, keys.first, keys.second);
+    }
+    state.removedItems.clear();
+}
+
+// No row is left: the site goes from the bank and its row from the list page,
+// keeping the page's rows and elements in step.
+static void removeSite(SiteEditState& state, int siteRow)
+{
+    passwordBank()->removeWebItem(state.storedName, L"");
+    HWND sites = siteListView();
+    SiteListPageState* page = AppGlobals.siteListState;
+    if (siteRow >= 0) {
+        SendMessageW(sites, LVM_DELETEITEM, siteRow, 0);
+        if (page && static_cast<size_t>(siteRow) < page->webItems.size())
+            page->webItems.erase(page->webItems.begin() + siteRow);
+    }
+    if (page && selectedCount(sites) == 0) {
+        page->setButtonEnabled(0, false);
+        page->setButtonEnabled(1, false);
+        InvalidateRect(AppGlobals.hSiteListPage, nullptr, TRUE);
+    }
+}
+
+// Exactly the values taken over in the input item edit dialog, each to the
+// item it was taken over for, in list order; an item whose row was removed
+// gets nothing. The usual two-row site is written without log lines; with any
+// other number of rows each write logs its key case.
+static void writeTakenOverValues(SiteEditState& state)
+{
+    const int rows = rowCount(state.listView);
+    for (int row = 0; row < rows && static_cast<size_t>(row) < state.inputItems.size(); ++row) {
+        const QOVIInputItem& item = *state.inputItems[row];
+        const std::wstring* value = state.takenOverValue(&item);
+        if (!value)
+            continue;
+        InputKeys keys = inputKeys(item.getstrName(), item.getstrId());
+        if (rows != 2)
+            QOVILog::debugLog(LOG_PATH, LOG_LINES_VALUE_WRITTEN[keys.keyCase], LOG_TEXTS_INPUT[keys.keyCase]);
+        passwordBank()->modifyInputItemValue(state.storedName, keys.first, keys.second, *value);
+    }
+    state.forgetTakenOverValues();
+}
+
+// Saves the user's data; the dialog ends only when the site itself went.
+static void saveUser(SiteEditState& state, HWND dialog)
+{
+    if (AppGlobals.currentUser->save(1) == 0) {
+        notifyPasswordListener();
+        showInfoMessage(IDS_CAPTION_INFO, IDS_SAVED, 0, nullptr, nullptr);
+        state.modified = 0;
+        if (rowCount(state.listView) == 0)
+            EndDialog(dialog, IDC_SITE_EDIT_SAVE);
+    } else {
+        // modified stays set: the next Save tries again.
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_SAVE_FAILED, 0, nullptr, nullptr);
+    }
+    state.itemsDeleted = 0;
+}
+
+void SiteEditState::saveSiteEdits(HWND dialog)
+{
+    SaveRequest request = {};
+    request.siteRow = firstSelectedRow(siteListView());
+    GetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, typedName, SITE_NAME_CHARS);
+    request.nameChanged = wcscmp(typedName, storedName) != 0;
+    // Asked on every Save, whether or not the name changed.
+    request.nameTaken = passwordBank()->isWebItemExist(typedName, L"") != 0;
+    request.nameBlank = std::wstring(typedName).find_first_not_of(L' ') == std::wstring::npos;
+    request.rows = rowCount(listView);
+
+    // With no row left the typed name does not matter: the site goes.
+    if (request.rows != 0 && !applyTypedName(*this, dialog, request))
+        return;
+    if (itemsDeleted)
+        removeDeletedInputs(*this);
+    if (request.rows == 0)
+        removeSite(*this, request.siteRow);
+    writeTakenOverValues(*this);
+    if (modified)
+        saveUser(*this, dialog);
+}

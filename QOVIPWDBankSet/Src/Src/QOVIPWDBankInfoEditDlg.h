@@ -20,6 +20,14 @@ struct RemovedInputItem {
     std::wstring id;
 };
 
+// A value the user took over in the input item edit dialog (55) and Save has
+// not written yet, with the item it was taken over for. The value may be a
+// password in plain.
+struct TakenOverValue {
+    const QOVIInputItem* item;
+    std::wstring value;
+};
+
 // The dialog's working data, one per opening; AppGlobals.siteEditState is its
 // only pointer.
 //
@@ -55,6 +63,14 @@ struct SiteEditState {
     // store and saves the user.
     void saveSiteEdits(HWND dialog);
 
+    // The input item edit dialog took value over for item: Save writes it to
+    // that item, replacing a value taken over for it earlier.
+    void takeValueOver(const QOVIInputItem* item, const std::wstring& value);
+    // The value taken over for item and not written yet, or null.
+    const std::wstring* takenOverValue(const QOVIInputItem* item) const;
+    // Wipes and drops every value taken over.
+    void forgetTakenOverValues();
+
     // Buttons 324 and 323 follow the number of selected rows.
     void followSelection();
     // Enables or disables button 324 (open) or 323 (remove) with its flag.
@@ -86,6 +102,9 @@ struct SiteEditState {
     // Every item removed from the list since the last save, in the order of
     // removal; Save removes them all from the store and then empties it.
     std::vector<RemovedInputItem> removedItems;
+    // Values taken over in the input item edit dialog since the last save,
+    // one per item; Save writes exactly these, each to its own item.
+    std::vector<TakenOverValue> takenOverValues;
     int editEnabled = 1;    // mirrors EnableWindow of button 324
     int deleteEnabled = 1;  // mirrors EnableWindow of button 323
     int itemsDeleted = 0;   // items were removed from the list since the last save

@@ -5,6 +5,7 @@
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "QOVICommon.h"
+#include "QOVIPWDBankInfoEditDlg.h"
 #include "resource.h"
 
 static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankIputItemEditDlg.cpp";
@@ -69,6 +70,22 @@ static void setListText(HWND list, int row, int column, const std::wstring& text
     SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// The edit dialog's item of a row of its list (row i shows element i), or null.
+static const QOVIInputItem* itemOfRow(int row)
+{
+    SiteEditState* site = AppGlobals.siteEditState;
+    if (!site || row < 0 || static_cast<size_t>(row) >= site->inputItems.size())
+        return nullptr;
+    return site->inputItems[row];
+}
+
+// Hands a value taken over to the edit dialog's Save, for the item of the row.
+static void handOverToSave(int row, const std::wstring& value)
+{
+    if (const QOVIInputItem* item = itemOfRow(row))
+        AppGlobals.siteEditState->takeValueOver(item, value);
+}
+
 static void readWindowText(HWND window, std::wstring& text)
 {
     SecretBuffer buffer;
@@ -99,13 +116,15 @@ void InputItemEditState::initInputItemEdit(HWND dialog)
         SetWindowTextW(edit, oldValue.c_str());
         return;
     }
-    // The list shows a password masked: the edit starts from the stored value,
-    // or from a new password taken over earlier and not saved yet.
+    // The list shows a password masked: the change is measured against the
+    // stored value, and the edit shows a new password taken over for this
+    // very item and not saved yet, else the stored one. (pendingPasswordValue
+    // may hold a value taken over for another item.)
     SendMessageW(edit, EM_SETPASSWORDCHAR, PASSWORD_MASK, 0);
     replaceSecret(oldValue, AppGlobals.selectedInputValue);
-    const std::wstring& shown =
-        AppGlobals.pendingPasswordValue.empty() ? AppGlobals.selectedInputValue : AppGlobals.pendingPasswordValue;
-    SetWindowTextW(edit, shown.c_str());
+    const QOVIInputItem* item = itemOfRow(row);
+    const std::wstring* pending = item ? AppGlobals.siteEditState->takenOverValue(item) : nullptr;
+    SetWindowTextW(edit, (pending ? *pending : AppGlobals.selectedInputValue).c_str());
 }
 
 // A user name is checked against the site's saved entries: the same account
@@ -152,6 +171,7 @@ void InputItemEditState::saveInputItem(HWND dialog)
         QOVILog::debugLog(LOG_PATH, __LINE__, L"Save the user name!");
         replaceSecret(AppGlobals.selectedInputValue, newValue);
         setListText(list, row, 2, newValue);
+        handOverToSave(row, newValue);
         EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
         return;
     }
@@ -161,6 +181,7 @@ void InputItemEditState::saveInputItem(HWND dialog)
         setListText(list, row, 2, std::wstring(newValue.size(), PASSWORD_MASK));
     else
         setListText(list, row, 2, newValue);
+    handOverToSave(row, newValue);
     EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
 }
 

@@ -1,0 +1,331 @@
+// The web site edit dialog's Save on a real bank: the name checks, removed
+// rows, removed sites, values taken over in the input item edit dialog, and
+// the save itself, made to fail for real. Every box is answered and checked
+// here; what was saved is read back by a fresh load once the windows are gone.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include "FPGlobal.h"
+#include "InputEditFixture.h"
+
+using namespace qovitest;
+
+namespace {
+
+using Strings = std::vector<std::wstring>;
+
+const QOVINewInputItem nameless{L"e1", L"", L"email", L"alice@example.org"};
+const QOVINewInputItem user{L"u1", L"user", L"text", L"alice"};
+const QOVINewInputItem pass{L"p1", L"pass", L"password", L"secret12"};
+
+// How a fresh load shows those items (name|id|type|value).
+const wchar_t STORED_NAMELESS[] = L"|e1|email|alice@example.org";
+const wchar_t STORED_USER[] = L"user|u1|text|alice";
+const wchar_t STORED_PASS[] = L"pass|p1|password|secret12";
+
+// Holds the user's data file open without sharing, so a save really fails.
+class FileBlocker {
+public:
+    explicit FileBlocker(const std::wstring& path)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~FileBlocker() { release(); }
+    void release()
+    {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+    }
+    bool held() const { return file_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE file_;
+};
+
+class SiteSaveTest : public InputEditFixture {
+protected:
+    // Stores the sites and opens the editor on the first.
+    void openOn(const std::vector<QOVINewWebItem>& sites)
+    {
+        storeSites(sites);
+        openSitesPage();
+        openEditorOn(0);
+        takeMarks();
+    }
+    void typeName(const std::wstring& name) { SetDlgItemTextW(editor, IDC_SITE_EDIT_NAME, name.c_str()); }
+    std::wstring nameBox() const { return windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)); }
+
+    // Removes the rows from the list, confirming the question.
+    void removeRows(std::initializer_list<int> rows)
+    {
+        selectListViewRows(inputList(), rows);
+        ModalAnswerer answerer;
+        answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_REMOVE_INPUTS));
+        clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_REMOVE));
+        answerer.verifyAllAnswered();
+    }
+    // Takes a new value over for the row in the input item edit dialog.
+    void takeOverAt(int row, const std::wstring& value)
+    {
+        ModalAnswerer answerer;
+        answerer.expectDialog(inDialog([value](HWND dialog) { takeOver(dialog, value); }));
+        selectInput(row);
+        clickOpen();
+        answerer.verifyAllAnswered();
+        pumpMessages();  // the marks it posted arrive before the user's next click
+    }
+    // Clicks Save and answers the boxes expected, each (caption, text), with OK.
+    void save(std::initializer_list<std::pair<UINT, UINT>> boxes = {})
+    {
+        ModalAnswerer answerer;
+        for (const auto& box : boxes)
+            answerer.expectBox(IDOK, text(box.first), text(box.second));
+        clickSave();
+        answerer.verifyAllAnswered();
+    }
+    bool editorOpen() const { return IsWindowVisible(editor) != FALSE; }
+};
+
+const std::pair<UINT, UINT> savedBox(IDS_CAPTION_INFO, IDS_SAVED);
+const std::pair<UINT, UINT> saveFailedBox(IDS_CAPTION_ERROR, IDS_SAVE_FAILED);
+const std::pair<int, int> noMarks(0, 0);
+
+}  // namespace
+
+// ---------------------------------------------------------------- name --
+
+TEST_F(SiteSaveTest, UnchangedNameAndNothingElseSavesNothing)
+{
+    openOn({site(L"mail", {user, pass})});
+    const std::string before = dataFileBytes();
+    save();  // no box at all
+    EXPECT_EQ(noMarks, takeMarks());
+    EXPECT_EQ(before, dataFileBytes());
+    EXPECT_TRUE(editorOpen());
+    EXPECT_EQ(0, countInLog("Save the web name!") + countInLog("Input item!"));
+}
+
+TEST_F(SiteSaveTest, RefusedNamesChangeNothingInTheStore)
+{
+    openOn({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
+    const std::string before = dataFileBytes();
+    const struct { const wchar_t* typed; UINT error; int marked; } cases[] = {
+        {L"", IDS_NAME_EMPTY, 0},     // refused before anything is marked
+        {L"   ", IDS_NAME_EMPTY, 1},  // a changed name: marked, then refused
+        {L"shop", IDS_NAME_EXISTS, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.typed));
+        typeName(c.typed);
+        save({{IDS_CAPTION_ERROR, c.error}});
+        EXPECT_EQ(std::make_pair(c.marked, c.marked), takeMarks());
+        EXPECT_EQ(c.typed, nameBox());
+        EXPECT_STREQ(L"mail", editState().storedName);
+        EXPECT_EQ(Strings({L"mail", L"shop"}), siteRows());
+        EXPECT_EQ(Strings({L"mail", L"shop"}), bankSites());
+        EXPECT_TRUE(editorOpen());
+    }
+    EXPECT_EQ(before, dataFileBytes());
+    EXPECT_EQ(Strings({L"mail", L"shop"}), storedSitesAfterClosing());
+}
+
+TEST_F(SiteSaveTest, ValidNameRenamesTheRowAtOnceAndSaves)
+{
+    openOn({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
+    typeName(L"mail (old)");
+    Strings rowsDuringTheBox;
+    ModalAnswerer answerer;
+    answerer.expectDialog([&](HWND box) {
+        rowsDuringTheBox = siteRows();
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    clickSave();
+    answerer.verifyAllAnswered();
+    ASSERT_EQ(1u, answerer.seen().size());
+    EXPECT_EQ(text(IDS_CAPTION_INFO), answerer.seen()[0].caption);
+    EXPECT_EQ(text(IDS_SAVED), answerer.seen()[0].text);
+    EXPECT_EQ(Strings({L"mail (old)", L"shop"}), rowsDuringTheBox);
+    EXPECT_STREQ(L"mail (old)", editState().storedName);
+    EXPECT_EQ(0, editState().modified);
+    EXPECT_EQ(1, takeMarks().first);  // Apply stays armed: the main window saves again
+    EXPECT_TRUE(editorOpen());
+    EXPECT_EQ(1, countInLog("QOVIPWDBankInfoEditDlg.cpp(593): Save the web name!"));
+    save();  // saved: a second Save shows nothing
+    EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), storedInputsAfterClosing(L"mail (old)"));
+    EXPECT_EQ(Strings({L"mail (old)", L"shop"}), reload().siteNames);
+}
+
+// --------------------------------------------------------- removed rows --
+
+TEST_F(SiteSaveTest, RemovedPasswordRowIsRemovedFromTheStore)
+{
+    openOn({site(L"mail", {user, pass})});
+    removeRows({1});
+    save({savedBox});
+    EXPECT_TRUE(editorOpen());
+    EXPECT_EQ(1, listViewRowCount(inputList()));
+    EXPECT_EQ(0, editState().itemsDeleted);
+    EXPECT_EQ(1, countInLog("QOVIPWDBankInfoEditDlg.cpp(629): Save Input item!"));
+    EXPECT_EQ(Strings({STORED_USER}), storedInputsAfterClosing(L"mail"));
+}
+
+// Literally only the item removed last goes from the store, however many
+// rows were removed: here the nameless item would stay saved.
+TEST_F(SiteSaveTest, EveryRemovedRowIsRemovedFromTheStoreByItsOwnKeys)
+{
+    openOn({site(L"mail", {nameless, user, pass})});
+    removeRows({0, 2});
+    save({savedBox});
+    EXPECT_EQ(1, countInLog("(619): delete Input item!"));  // the nameless one, by its id
+    EXPECT_EQ(1, countInLog("(629): Save Input item!"));
+    EXPECT_EQ(Strings({STORED_USER}), storedInputsAfterClosing(L"mail"));
+}
+
+TEST_F(SiteSaveTest, BothRowsRemovedTakeTheSiteAndEndTheDialog)
+{
+    storeSites({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
+    openSitesPage();
+    selectListViewRows(siteList(), {0});
+    ModalAnswerer answerer;
+    answerer.expectDialog(inDialog([this](HWND dialog) {
+        editor = dialog;
+        selectListViewRows(inputList(), {0, 1});
+        clickWindow(GetDlgItem(dialog, IDC_SITE_EDIT_REMOVE));
+        clickSave();
+    }));
+    answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_REMOVE_INPUTS));
+    answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_SAVED));
+    EXPECT_EQ(IDC_SITE_EDIT_SAVE, DialogBoxParamW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDD_SITE_EDIT),
+                                                  AppGlobals.hSiteListPage, SiteEditProc, 0));
+    answerer.verifyAllAnswered();
+    EXPECT_EQ(Strings({L"shop"}), siteRows());
+    EXPECT_EQ(Strings({L"shop"}), siteElements());
+    EXPECT_FALSE(IsWindowEnabled(listButton(IDC_SITE_LIST_OPEN)));
+    EXPECT_FALSE(IsWindowEnabled(listButton(IDC_SITE_LIST_DELETE)));
+    EXPECT_EQ(0, listState().editEnabled + listState().deleteEnabled);
+    EXPECT_EQ(Strings({L"shop"}), storedSitesAfterClosing());
+}
+
+// A site none of whose items gets a row: Save takes it out of the bank and
+// the list page but saves nothing; the second Save finds no selected row.
+TEST_F(SiteSaveTest, SiteWithoutRowsFromTheStartIsRemovedButNotSaved)
+{
+    openOn({site(L"hidden", {{L"h1", L"token", L"hidden", L"x"}}), site(L"mail", {user, pass})});
+    ASSERT_EQ(0, listViewRowCount(inputList()));
+    const std::string before = dataFileBytes();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        save();  // no box
+        EXPECT_EQ(Strings({L"mail"}), siteRows());
+        EXPECT_EQ(Strings({L"mail"}), siteElements());
+        EXPECT_EQ(Strings({L"mail"}), bankSites());
+        EXPECT_TRUE(editorOpen());
+    }
+    EXPECT_EQ(before, dataFileBytes());
+    EXPECT_EQ(Strings({L"hidden", L"mail"}), storedSitesAfterClosing());
+}
+
+// ----------------------------------------------------- values and saves --
+
+TEST_F(SiteSaveTest, NewPasswordIsSavedAndTheListenerTold)
+{
+    ChildProcess listener;
+    TempFolder records;
+    ASSERT_TRUE(listener.start(exeFolder() + L"\\QOVIPwdListenerStub.exe",
+                               L"--record \"" + records.file(L"listener.txt") + L"\""));
+    HWND listenerWindow = waitForWindow(L"QOVI_PWD_LISTEN");
+    ASSERT_NE(nullptr, listenerWindow);
+    openOn({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
+    takeOverAt(1, L"n3w-secret");
+    save({savedBox});
+    EXPECT_EQ(std::make_pair(1, 0), takeMarks());
+    EXPECT_TRUE(waitUntil([&] { return readFileBytes(records.file(L"listener.txt")) == "WM_CLOSE\n"; }, 5000));
+    EXPECT_EQ(0, countInLog("Save Input item!"));  // two rows: written without log lines
+    EXPECT_EQ(0, countInLog("n3w-secret"));
+    EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
+    EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), storedInputsAfterClosing(L"shop"));
+    PostMessageW(listenerWindow, WM_APP, 0, 0);
+    EXPECT_EQ(0, listener.wait(5000));
+}
+
+TEST_F(SiteSaveTest, NewUserNameAndPasswordAreBothSaved)
+{
+    openOn({site(L"mail", {user, pass})});
+    takeOverAt(0, L"bert");
+    takeOverAt(1, L"n3w-secret");
+    save({savedBox});
+    EXPECT_TRUE(editState().takenOverValues.empty());
+    EXPECT_EQ(Strings({L"user|u1|text|bert", L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
+}
+
+// Literally, with two rows, column 2 of row 0 is written to element 0 whatever
+// that row is: a nameless item of another type shows no value, so its saved
+// value would be wiped to empty by a new password.
+TEST_F(SiteSaveTest, NewPasswordLeavesANamelessItemOfAnotherTypeAlone)
+{
+    openOn({site(L"mail", {nameless, pass})});
+    takeOverAt(1, L"n3w-secret");
+    save({savedBox});
+    EXPECT_EQ(Strings({STORED_NAMELESS, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
+}
+
+// Literally pendingPasswordValue, which takes every value of a type other than
+// "text", is written into element 1: the value taken over for the nameless
+// item would become the password too.
+TEST_F(SiteSaveTest, ValueOfAnotherItemIsNotWrittenIntoThePassword)
+{
+    openOn({site(L"mail", {nameless, pass})});
+    takeOverAt(0, L"bob@example.org");
+    save({savedBox});
+    EXPECT_EQ(Strings({L"|e1|email|bob@example.org", STORED_PASS}), storedInputsAfterClosing(L"mail"));
+}
+
+// Literally, with other than two rows, the edited item is addressed by its
+// name and the id of element 0: with a nameless item in row 0 the keys match
+// nothing and the new password is silently not written.
+TEST_F(SiteSaveTest, WithThreeRowsTheEditedItemIsWrittenByItsOwnKeys)
+{
+    openOn({site(L"mail", {nameless, user, pass})});
+    takeOverAt(2, L"n3w-secret");
+    save({savedBox});
+    EXPECT_EQ(1, countInLog("QOVIPWDBankInfoEditDlg.cpp(747): Save Input item!"));
+    EXPECT_EQ(Strings({STORED_NAMELESS, STORED_USER, L"pass|p1|password|n3w-secret"}),
+              storedInputsAfterClosing(L"mail"));
+}
+
+// Literally the value step runs whenever selectedInputValue is not empty, and
+// that keeps the item opened last, also in an earlier opening for another
+// site: renaming a one-row site would write that site's password into it.
+TEST_F(SiteSaveTest, ValuesFromAnEarlierOpeningAreNotWritten)
+{
+    openOn({site(L"mail", {user, pass}), site(L"vault", {{L"p1", L"pass", L"password", L"vault-pw"}})});
+    {
+        ModalAnswerer answerer;  // mail's password opened and left unchanged
+        answerer.expectDialog([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
+        selectInput(1);
+        clickOpen();
+        answerer.verifyAllAnswered();
+    }
+    closeEditor();
+    openEditorOn(1);
+    ASSERT_EQ(1, listViewRowCount(inputList()));
+    typeName(L"vault (home)");
+    save({savedBox});
+    EXPECT_EQ(0, countInLog("Save Input item!"));
+    EXPECT_EQ(Strings({L"pass|p1|password|vault-pw"}), storedInputsAfterClosing(L"vault (home)"));
+}
+
+TEST_F(SiteSaveTest, FailedSaveKeepsTheDialogModifiedAndSaveRetries)
+{
+    openOn({site(L"mail", {user, pass})});
+    takeOverAt(1, L"n3w-secret");
+    FileBlocker blocker(AppGlobals.currentUser->getDataFilePath());
+    ASSERT_TRUE(blocker.held());
+    save({saveFailedBox});
+    EXPECT_TRUE(editorOpen());
+    EXPECT_EQ(1, editState().modified);
+    blocker.release();
+    save({savedBox});
+    EXPECT_EQ(0, editState().modified);
+    EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
+}
