@@ -551,7 +551,13 @@ void SiteEditState::takeValueOver(const QOVIInputItem* item, const std::wstring&
             return;
         }
     }
-    takenOverValues.push_back(TakenOverValue{item, value});
+    // At most one entry per listed item: with room for all of them from the
+    // start the vector never moves its values (a short string is copied when
+    // moved, and its old place would be freed unwiped).
+    if (takenOverValues.empty())
+        takenOverValues.reserve(inputItems.size());
+    takenOverValues.push_back(TakenOverValue{item, std::wstring()});
+    takenOverValues.back().value = value;
 }
 
 const std::wstring* SiteEditState::takenOverValue(const QOVIInputItem* item) const
