@@ -12,7 +12,7 @@ rm -rf "$OUT_DIR"
 mkdir -p "$OUT_DIR/data"
 
 winpath() { winepath -w "$1" 2>/dev/null; }
-driver() { wine "$WINE_BIN/QOVIDemoDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+driver() { wine "$WINE_BIN/QOVIDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
 export QOVI_DATA_DIR
 QOVI_DATA_DIR=$(winpath "$OUT_DIR/data")
