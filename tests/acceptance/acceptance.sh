@@ -20,52 +20,7 @@ passed=0
 failed=0
 tool_pid=""
 
-winpath() { winepath -w "$1" 2>/dev/null; }
-driver() { wine "$WINE_BIN/QOVIDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
-qovibank() { wine "$WINE_BIN/qovibank.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-
-# Real input: a click at the centre of what the driver locates.
-click_at() { xdotool mousemove --sync "$1" "$2" click "${3:-1}"; sleep 0.3; }
-click() {
-    local point
-    point=$(driver control "$1" "$2") || return 1
-    click_at $point
-}
-click_row() {
-    local point
-    point=$(driver row "$1" "$2" "$3") || return 1
-    click_at $point
-}
-ctrl_click_row() {
-    local point
-    point=$(driver row "$1" "$2" "$3") || return 1
-    xdotool mousemove --sync $point keydown ctrl click 1 keyup ctrl
-    sleep 0.3
-}
-double_click_row() {
-    local point
-    point=$(driver row "$1" "$2" "$3") || return 1
-    xdotool mousemove --sync $point click --repeat 2 --delay 80 1
-    sleep 0.5
-}
-click_tab() {
-    local point
-    point=$(driver tabat "$1") || return 1
-    click_at $point
-}
-# Answers the open message box by clicking its button (1 OK, 2 Cancel) and
-# prints the box as "CAPTION|TEXT".
-answer_box() {
-    local shown
-    shown=$(driver box)
-    [ "$shown" != none ] || { echo "none"; return 1; }
-    click box "$1" >/dev/null
-    driver gone box >/dev/null
-    echo "$shown"
-}
-string() {  # a string of the tool's string table, for comparing box texts
-    wine "$WINE_BIN/QOVIDriver.exe" string "$1" 2>/dev/null | tr -d '\r'
-}
+source "$ROOT/tools/driver/drive.sh"
 
 # A fresh bank from the demo's sites, the stand-ins and the tool.
 start_session() {

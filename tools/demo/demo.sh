@@ -11,8 +11,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 rm -rf "$OUT_DIR"
 mkdir -p "$OUT_DIR/data"
 
-winpath() { winepath -w "$1" 2>/dev/null; }
-driver() { wine "$WINE_BIN/QOVIDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+source "$HERE/../driver/drive.sh"
 
 export QOVI_DATA_DIR
 QOVI_DATA_DIR=$(winpath "$OUT_DIR/data")
@@ -24,22 +23,17 @@ sleep 1
 wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
 tool=$!
 
-# Screenshot of the window whose rectangle the driver printed.
-shot() {
-    local name=$1 geometry
+# A screenshot of a window into OUT_DIR.
+screenshot() {
+    local name=$1
     shift
-    geometry=$(driver rect "$@")
-    [ -n "$geometry" ] || { echo "demo: no window for $name" >&2; return 1; }
-    read -r x y w h <<<"$geometry"
-    sleep 0.5
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT_DIR/$name.png"
-    echo "demo: $OUT_DIR/$name.png"
+    shot "$OUT_DIR/$name.png" "$@" && echo "demo: $OUT_DIR/$name.png"
 }
 
 if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
-    shot 01-settings-page main
+    screenshot 01-settings-page main
     driver tab 1
-    shot 02-site-list-page main
+    screenshot 02-site-list-page main
     driver tab 0
     driver close
     wait "$tool" || true
@@ -48,7 +42,7 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
     wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
     tool=$!
-    shot 03-settings-page-144dpi main || true
+    screenshot 03-settings-page-144dpi main || true
     driver close
     wait "$tool" || true
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
