@@ -124,13 +124,67 @@ case_close_cancel_then_ok() {
     check "close: Cancel keeps it, OK ends it with 0" $? "first=[$first] running=$running code=$code companion=[$companion]"
 }
 
+case_new_password_for_a_site() {
+    start_session password
+    click_tab 1
+    double_click_row sites 303 0
+    driver rect edit >/dev/null
+    local masked
+    masked=$(driver cell edit 321 1 2)
+    double_click_row edit 321 1
+    driver rect input >/dev/null
+    type_into input 342 'New-Secret-77'
+    click input 341
+    driver gone input >/dev/null
+    local shown
+    shown=$(driver cell edit 321 1 2)
+    click edit 325
+    local saved
+    saved=$(answer_box 1)
+    click edit 326
+    driver gone edit >/dev/null
+    apply_and_confirm >/dev/null
+    end_session
+    local exported
+    exported=$(QOVI_DATA_DIR=$(winpath "$WORK/password") qovibank export --format csv)
+    [ "$masked" = '***************' ] && [ "$shown" = '*************' ] &&
+        [ "$saved" = "$(string 1007)|$(string 1012)" ] &&
+        grep -q 'Northwind Mail.*anna.berg,New-Secret-77' <<<"$exported" &&
+        ! grep -q 'Tulip-Harbor-42' <<<"$exported" && grep -q 'Quartz!Meadow7' <<<"$exported" &&
+        grep -q 'Orbit-Velvet-88' <<<"$exported" && [ "$(cat "$RECORDS/listener.txt")" = $'WM_CLOSE\nWM_CLOSE' ]
+    check "new password for a saved site: save, close, apply" $? "masked=[$masked] shown=[$shown] saved=[$saved] export=[$exported] listener=[$(cat "$RECORDS/listener.txt")]"
+}
+
+case_rename_to_a_taken_name() {
+    start_session rename
+    click_tab 1
+    double_click_row sites 303 0
+    driver rect edit >/dev/null
+    type_into edit 322 'Fabrikam Bank'
+    click edit 325
+    local refused
+    refused=$(answer_box 1)
+    click edit 326
+    driver gone edit >/dev/null
+    local row0
+    row0=$(driver cell sites 303 0 1)
+    end_session
+    local sites
+    sites=$(QOVI_DATA_DIR=$(winpath "$WORK/rename") qovibank list)
+    [ "$refused" = "$(string 1006)|$(string 1315)" ] && [ "$row0" = 'Northwind Mail' ] &&
+        grep -q 'Northwind Mail' <<<"$sites" && [ "$(grep -c 'Fabrikam Bank' <<<"$sites")" = 1 ]
+    check "rename a site to a name another site has: refused" $? "refused=[$refused] row0=[$row0] sites=[$sites]"
+}
+
 # ------------------------------------------------------------------ run --
 
 trap 'end_session >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 if [ "$DPI" != 96 ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
 fi
-for case_name in ${ACCEPTANCE_CASES:-case_switch_bank_off_and_on case_delete_two_sites case_close_cancel_then_ok}; do
+all_cases="case_switch_bank_off_and_on case_delete_two_sites case_new_password_for_a_site
+           case_rename_to_a_taken_name case_close_cancel_then_ok"
+for case_name in ${ACCEPTANCE_CASES:-$all_cases}; do
     "$case_name"
     end_session
 done

@@ -4,7 +4,7 @@
 # demo ends when it is closed; on a headless run (DEMO_HEADLESS=1) it takes
 # screenshots of each page into OUT_DIR and closes the tool itself.
 # Expects the Wine environment of ./run (WINEPREFIX, DISPLAY, ...) and WINE_BIN.
-set -euo pipefail
+set -uo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${WINE_BIN:?}" "${OUT_DIR:?}"
@@ -32,17 +32,39 @@ screenshot() {
 
 if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     screenshot 01-settings-page main
-    driver tab 1
+    click_tab 1
     screenshot 02-site-list-page main
-    driver tab 0
-    driver close
+    # The typical event: a new password for a saved site.
+    double_click_row sites 303 0
+    screenshot 03-site-edit-dialog edit
+    double_click_row edit 321 1
+    screenshot 04-input-item-dialog input
+    type_into input 342 'New-Secret-77'
+    click input 341
+    screenshot 05-new-password-taken-over edit
+    click edit 325
+    screenshot 06-saved box 1007
+    answer_box 1 >/dev/null
+    click edit 326
+    click_row sites 303 1
+    ctrl_click_row sites 303 2
+    screenshot 07-two-sites-selected main
+    click sites 302
+    screenshot 08-delete-question box 1007
+    answer_box 2 >/dev/null
+    click_tab 0
+    click settings 201
+    screenshot 09-password-bank-off main
+    click main 103
+    screenshot 10-close-question box 1007
+    answer_box 1 >/dev/null
     wait "$tool" || true
 
     # The same window at 144 DPI (Wine reads the DPI when a process starts).
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
     wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
     tool=$!
-    screenshot 03-settings-page-144dpi main || true
+    screenshot 11-settings-page-144dpi main || true
     driver close
     wait "$tool" || true
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
