@@ -151,10 +151,10 @@ TEST_F(InputItemEditTest, ReopenedPasswordShowsThePendingOneAndCountsItAsAChange
     EXPECT_EQ(L"*****", shown(PASSWORD_ROW));
 }
 
-// The pending password is the one taken over for the password item itself.
-// Literally the edit shows pendingPasswordValue whenever it is not empty, and
-// a value taken over for an item of another type is put there too: reopening
-// the password would show (and 341 would take over) that value.
+// The pending password offered is the one taken over for the password item
+// itself. pendingPasswordValue also takes values of other types: a dialog that
+// offered it whenever it is not empty would show that value here, and 341
+// would make it the password.
 TEST_F(InputItemEditTest, ValueOfAnotherTypeIsNotOfferedAsThePendingPassword)
 {
     std::wstring offered;

@@ -169,8 +169,8 @@ TEST_F(SiteSaveTest, RemovedPasswordRowIsRemovedFromTheStore)
     EXPECT_EQ(Strings({STORED_USER}), storedInputsAfterClosing(L"mail"));
 }
 
-// Literally only the item removed last goes from the store, however many
-// rows were removed: here the nameless item would stay saved.
+// A Save that removed only the item removed last (the name and id the
+// dialog shows as the last removed) would leave the nameless item saved.
 TEST_F(SiteSaveTest, EveryRemovedRowIsRemovedFromTheStoreByItsOwnKeys)
 {
     openOn({site(L"mail", {nameless, user, pass})});
@@ -258,9 +258,8 @@ TEST_F(SiteSaveTest, NewUserNameAndPasswordAreBothSaved)
     EXPECT_EQ(Strings({L"user|u1|text|bert", L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
 }
 
-// Literally, with two rows, column 2 of row 0 is written to element 0 whatever
-// that row is: a nameless item of another type shows no value, so its saved
-// value would be wiped to empty by a new password.
+// A Save that wrote column 2 of row 0 to element 0 of a two-row site would
+// wipe this nameless item's value: its row shows no value.
 TEST_F(SiteSaveTest, NewPasswordLeavesANamelessItemOfAnotherTypeAlone)
 {
     openOn({site(L"mail", {nameless, pass})});
@@ -269,9 +268,9 @@ TEST_F(SiteSaveTest, NewPasswordLeavesANamelessItemOfAnotherTypeAlone)
     EXPECT_EQ(Strings({STORED_NAMELESS, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
 }
 
-// Literally pendingPasswordValue, which takes every value of a type other than
-// "text", is written into element 1: the value taken over for the nameless
-// item would become the password too.
+// pendingPasswordValue takes every value of a type other than "text": a Save
+// that wrote it to element 1 of a two-row site would make the value taken
+// over for the nameless item the password too.
 TEST_F(SiteSaveTest, ValueOfAnotherItemIsNotWrittenIntoThePassword)
 {
     openOn({site(L"mail", {nameless, pass})});
@@ -280,9 +279,9 @@ TEST_F(SiteSaveTest, ValueOfAnotherItemIsNotWrittenIntoThePassword)
     EXPECT_EQ(Strings({L"|e1|email|bob@example.org", STORED_PASS}), storedInputsAfterClosing(L"mail"));
 }
 
-// Literally, with other than two rows, the edited item is addressed by its
-// name and the id of element 0: with a nameless item in row 0 the keys match
-// nothing and the new password is silently not written.
+// A Save that addressed the edited item by its name and the id of element 0
+// would match nothing here (row 0 is the nameless item) and silently drop
+// the new password.
 TEST_F(SiteSaveTest, WithThreeRowsTheEditedItemIsWrittenByItsOwnKeys)
 {
     openOn({site(L"mail", {nameless, user, pass})});
@@ -293,9 +292,9 @@ TEST_F(SiteSaveTest, WithThreeRowsTheEditedItemIsWrittenByItsOwnKeys)
               storedInputsAfterClosing(L"mail"));
 }
 
-// Literally the value step runs whenever selectedInputValue is not empty, and
-// that keeps the item opened last, also in an earlier opening for another
-// site: renaming a one-row site would write that site's password into it.
+// selectedInputValue keeps the item opened last in the input item dialog, also
+// from an earlier opening for another site: a Save that wrote it whenever it
+// is not empty would put mail's password into vault when vault is renamed.
 TEST_F(SiteSaveTest, ValuesFromAnEarlierOpeningAreNotWritten)
 {
     openOn({site(L"mail", {user, pass}), site(L"vault", {{L"p1", L"pass", L"password", L"vault-pw"}})});
