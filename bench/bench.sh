@@ -8,7 +8,7 @@ work=$(mktemp -d)
 trap 'driver_stop; rm -rf "$work"' EXIT
 
 winpath() { winepath -w "$1" 2>/dev/null; }
-driver_stop() { wine "$WINE_BIN/QOVIDemoDriver.exe" stop-stubs >/dev/null 2>&1 || true; }
+driver_stop() { wine "$WINE_BIN/QOVIDriver.exe" stop-stubs >/dev/null 2>&1 || true; }
 bankwith() {  # a CSV of N made-up sites
     python3 - "$1" <<'PY'
 import sys

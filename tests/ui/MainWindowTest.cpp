@@ -357,3 +357,17 @@ TEST_F(MainWindowTest, F1InTheLoopOpensHelpAndTheLoopEndsOnClose)
     answerer.verifyAllAnswered();
     EXPECT_EQ(1, countInLog("OnQOVIHelp Start"));
 }
+
+TEST_F(StoreFixture, DebugPrintCutsLongTextsSafely)
+{
+    std::wstring longText(5000, L'x');
+    debugPrint(L"long:[%ls]", longText.c_str());
+    debugPrint(L"short %d", 42);
+    std::string log = logText();
+    size_t start = log.find("long:[");
+    ASSERT_NE(std::string::npos, start);
+    size_t end = log.find_first_not_of('x', start + 6);
+    EXPECT_EQ(2047u - 6u, end - (start + 6)) << "the text is cut to 2047 characters";
+    EXPECT_EQ(1, countInLog("short 42"));
+    EXPECT_EQ(2, countInLog("FPGlobal(474)"));
+}

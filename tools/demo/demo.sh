@@ -4,15 +4,14 @@
 # demo ends when it is closed; on a headless run (DEMO_HEADLESS=1) it takes
 # screenshots of each page into OUT_DIR and closes the tool itself.
 # Expects the Wine environment of ./run (WINEPREFIX, DISPLAY, ...) and WINE_BIN.
-set -euo pipefail
+set -uo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 : "${WINE_BIN:?}" "${OUT_DIR:?}"
 rm -rf "$OUT_DIR"
 mkdir -p "$OUT_DIR/data"
 
-winpath() { winepath -w "$1" 2>/dev/null; }
-driver() { wine "$WINE_BIN/QOVIDemoDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+source "$HERE/../driver/drive.sh"
 
 export QOVI_DATA_DIR
 QOVI_DATA_DIR=$(winpath "$OUT_DIR/data")
@@ -24,31 +23,48 @@ sleep 1
 wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
 tool=$!
 
-# Screenshot of the window whose rectangle the driver printed.
-shot() {
-    local name=$1 geometry
+# A screenshot of a window into OUT_DIR.
+screenshot() {
+    local name=$1
     shift
-    geometry=$(driver rect "$@")
-    [ -n "$geometry" ] || { echo "demo: no window for $name" >&2; return 1; }
-    read -r x y w h <<<"$geometry"
-    sleep 0.5
-    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$OUT_DIR/$name.png"
-    echo "demo: $OUT_DIR/$name.png"
+    shot "$OUT_DIR/$name.png" "$@" && echo "demo: $OUT_DIR/$name.png"
 }
 
 if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
-    shot 01-settings-page main
-    driver tab 1
-    shot 02-site-list-page main
-    driver tab 0
-    driver close
+    screenshot 01-settings-page main
+    click_tab 1
+    screenshot 02-site-list-page main
+    # The typical event: a new password for a saved site.
+    double_click_row sites 303 0
+    screenshot 03-site-edit-dialog edit
+    double_click_row edit 321 1
+    screenshot 04-input-item-dialog input
+    type_into input 342 'New-Secret-77'
+    click input 341
+    screenshot 05-new-password-taken-over edit
+    click edit 325
+    screenshot 06-saved box 1007
+    answer_box 1 >/dev/null
+    click edit 326
+    click_row sites 303 1
+    ctrl_click_row sites 303 2
+    screenshot 07-two-sites-selected main
+    click sites 302
+    screenshot 08-delete-question box 1007
+    answer_box 2 >/dev/null
+    click_tab 0
+    click settings 201
+    screenshot 09-password-bank-off main
+    click main 103
+    screenshot 10-close-question box 1007
+    answer_box 1 >/dev/null
     wait "$tool" || true
 
     # The same window at 144 DPI (Wine reads the DPI when a process starts).
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
     wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
     tool=$!
-    shot 03-settings-page-144dpi main || true
+    screenshot 11-settings-page-144dpi main || true
     driver close
     wait "$tool" || true
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1

@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Acceptance: the real program under Wine on an X display, beside the
+# stand-ins, driven only as a person would drive it: real mouse clicks and
+# key presses with xdotool. Results are read from the screen (QOVIDriver
+# reports what windows show), from the stand-ins' records and from
+# qovibank's export. Prints "ok"/"not ok" per case and a closing
+# "acceptance: N passed, M failed" line; exits non-zero when one failed.
+#
+# Expects the Wine environment of ./run (WINEPREFIX of the X11 prefix,
+# DISPLAY, a running wineserver) and WINE_BIN. ACCEPTANCE_DPI (96 or 144)
+# runs the whole set at that display DPI.
+set -uo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+: "${WINE_BIN:?}"
+DPI=${ACCEPTANCE_DPI:-96}
+WORK=$(mktemp -d)
+passed=0
+failed=0
+tool_pid=""
+
+source "$ROOT/tools/driver/drive.sh"
+
+# A fresh bank from the demo's sites, the stand-ins and the tool.
+start_session() {
+    local data="$WORK/$1"
+    mkdir -p "$data"
+    export QOVI_DATA_DIR
+    QOVI_DATA_DIR=$(winpath "$data")
+    qovibank import "$(winpath "$ROOT/tools/demo/demo-bank.csv")" >/dev/null
+    RECORDS=$data
+    wine "$WINE_BIN/QOVIMainAppStub.exe" --record "$(winpath "$data/companion.txt")" </dev/null >/dev/null 2>&1 &
+    wine "$WINE_BIN/QOVIPwdListenerStub.exe" --record "$(winpath "$data/listener.txt")" </dev/null >/dev/null 2>&1 &
+    sleep 1
+    wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
+    tool_pid=$!
+    driver rect main >/dev/null
+}
+
+end_session() {
+    if [ -n "$tool_pid" ] && kill -0 "$tool_pid" 2>/dev/null; then
+        driver close >/dev/null
+        wait "$tool_pid" 2>/dev/null
+    fi
+    tool_pid=""
+    driver stop-stubs >/dev/null
+    sleep 0.5
+}
+
+check() {  # check NAME CONDITION-RESULT DETAIL
+    if [ "$2" = 0 ]; then
+        echo "ok - $1"
+        passed=$((passed + 1))
+    else
+        echo "not ok - $1: $3"
+        failed=$((failed + 1))
+        import -window root "$WORK/failure-$failed.png" 2>/dev/null
+    fi
+}
+
+apply_and_confirm() {
+    click main 102
+    answer_box 1
+}
+
+# ----------------------------------------------------------------- cases --
+
+case_switch_bank_off_and_on() {
+    start_session switch
+    click settings 201
+    click settings 201
+    local box bubble=$(driver checked settings 202) enabled=$(driver enabled settings 202)
+    box=$(apply_and_confirm)
+    end_session
+    local settings
+    settings=$(QOVI_DATA_DIR=$(winpath "$WORK/switch") qovibank settings)
+    local listener
+    listener=$(cat "$RECORDS/listener.txt" 2>/dev/null)
+    [ "$bubble$enabled" = 01 ] && [ "$box" = "$(string 1007)|$(string 1012)" ] &&
+        [ "$listener" = "WM_CLOSE" ] && grep -q 'pwdbank: on' <<<"$settings" &&
+        grep -q 'bubble: off' <<<"$settings"
+    check "switch the bank off and on, apply" $? "bubble=$bubble enabled=$enabled box=[$box] listener=[$listener] settings=[$settings]"
+}
+
+case_delete_two_sites() {
+    start_session delete
+    click_tab 1
+    click_row sites 303 0
+    ctrl_click_row sites 303 2
+    click sites 302
+    local box
+    box=$(answer_box 1)
+    local rows
+    rows=$(driver count sites 303)
+    apply_and_confirm >/dev/null
+    end_session
+    local sites
+    sites=$(QOVI_DATA_DIR=$(winpath "$WORK/delete") qovibank list)
+    [ "$rows" = 4 ] && ! grep -q 'Northwind Mail' <<<"$sites" && ! grep -q 'Contoso Shop' <<<"$sites" &&
+        grep -q 'Fabrikam Bank' <<<"$sites" && [ "${box%%|*}" = "$(string 1007)" ]
+    check "delete two sites, apply" $? "rows=$rows box=[$box] sites=[$sites]"
+}
+
+case_close_cancel_then_ok() {
+    start_session close
+    click main 103
+    local first
+    first=$(answer_box 2)
+    sleep 0.5
+    local running=1
+    kill -0 "$tool_pid" 2>/dev/null && running=0
+    click main 103
+    answer_box 1 >/dev/null
+    wait "$tool_pid"
+    local code=$?
+    tool_pid=""
+    sleep 0.5
+    local companion
+    companion=$(cat "$RECORDS/companion.txt" 2>/dev/null)
+    driver stop-stubs >/dev/null
+    [ "$running" = 0 ] && [ "$code" = 0 ] && [ "$companion" = 1124 ] &&
+        [ "$first" = "$(string 1007)|$(string 1014)" ]
+    check "close: Cancel keeps it, OK ends it with 0" $? "first=[$first] running=$running code=$code companion=[$companion]"
+}
+
+case_new_password_for_a_site() {
+    start_session password
+    click_tab 1
+    double_click_row sites 303 0
+    driver rect edit >/dev/null
+    local masked
+    masked=$(driver cell edit 321 1 2)
+    double_click_row edit 321 1
+    driver rect input >/dev/null
+    type_into input 342 'New-Secret-77'
+    click input 341
+    driver gone input >/dev/null
+    local shown
+    shown=$(driver cell edit 321 1 2)
+    click edit 325
+    local saved
+    saved=$(answer_box 1)
+    click edit 326
+    driver gone edit >/dev/null
+    apply_and_confirm >/dev/null
+    end_session
+    local exported
+    exported=$(QOVI_DATA_DIR=$(winpath "$WORK/password") qovibank export --format csv)
+    [ "$masked" = '***************' ] && [ "$shown" = '*************' ] &&
+        [ "$saved" = "$(string 1007)|$(string 1012)" ] &&
+        grep -q 'Northwind Mail.*anna.berg,New-Secret-77' <<<"$exported" &&
+        ! grep -q 'Tulip-Harbor-42' <<<"$exported" && grep -q 'Quartz!Meadow7' <<<"$exported" &&
+        grep -q 'Orbit-Velvet-88' <<<"$exported" && [ "$(cat "$RECORDS/listener.txt")" = $'WM_CLOSE\nWM_CLOSE' ]
+    check "new password for a saved site: save, close, apply" $? "masked=[$masked] shown=[$shown] saved=[$saved] export=[$exported] listener=[$(cat "$RECORDS/listener.txt")]"
+}
+
+case_rename_to_a_taken_name() {
+    start_session rename
+    click_tab 1
+    double_click_row sites 303 0
+    driver rect edit >/dev/null
+    type_into edit 322 'Fabrikam Bank'
+    click edit 325
+    local refused
+    refused=$(answer_box 1)
+    click edit 326
+    driver gone edit >/dev/null
+    local row0
+    row0=$(driver cell sites 303 0 1)
+    end_session
+    local sites
+    sites=$(QOVI_DATA_DIR=$(winpath "$WORK/rename") qovibank list)
+    [ "$refused" = "$(string 1006)|$(string 1315)" ] && [ "$row0" = 'Northwind Mail' ] &&
+        grep -q 'Northwind Mail' <<<"$sites" && [ "$(grep -c 'Fabrikam Bank' <<<"$sites")" = 1 ]
+    check "rename a site to a name another site has: refused" $? "refused=[$refused] row0=[$row0] sites=[$sites]"
+}
+
+# ------------------------------------------------------------------ run --
+
+trap 'end_session >/dev/null 2>&1; rm -rf "$WORK"' EXIT
+if [ "$DPI" != 96 ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
+fi
+all_cases="case_switch_bank_off_and_on case_delete_two_sites case_new_password_for_a_site
+           case_rename_to_a_taken_name case_close_cancel_then_ok"
+for case_name in ${ACCEPTANCE_CASES:-$all_cases}; do
+    "$case_name"
+    end_session
+done
+if [ "$DPI" != 96 ]; then
+    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+fi
+echo "acceptance at $DPI dpi: $passed passed, $failed failed"
+[ "$failed" = 0 ]
