@@ -45,7 +45,16 @@ bool ToolSession::startTool(ChildProcess& tool) { return tool.start(binFile(L"QO
 
 HWND ToolSession::waitForMainDialog(DWORD timeoutMs)
 {
-    return waitForWindow(L"#32770", toolString(1001).c_str(), timeoutMs);
+    // The dialog exists before its WM_INITDIALOG has run; it is shown once
+    // the tabs, pages and buttons are in place.
+    HWND mainDialog = nullptr;
+    waitUntil(
+        [&] {
+            mainDialog = FindWindowW(L"#32770", toolString(1001).c_str());
+            return mainDialog && IsWindowVisible(mainDialog);
+        },
+        timeoutMs);
+    return mainDialog && IsWindowVisible(mainDialog) ? mainDialog : nullptr;
 }
 
 std::string ToolSession::companionRecord() const { return readFileBytes(data_.file(L"companion.txt")); }
