@@ -3,8 +3,11 @@
 // A window counts as painted when it is visible and its process is idle
 // (WaitForInputIdle: the queue is empty, so the first WM_PAINT was handled).
 //
-//   StartupBench RUNS   prints "startup_ms tool=<median> baseline=<median> ratio=<r>"
+//   StartupBench RUNS   prints "startup_ms tool=<median> baseline=<median> ratio=<r>
+//                        peak_mb tool=<median> baseline=<median>"
+// The peak is the process's peak working set when it first went idle.
 #include <windows.h>
+#include <psapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -36,9 +39,15 @@ static BOOL CALLBACK findVisibleWindow(HWND window, LPARAM parameter)
     return TRUE;
 }
 
-// Milliseconds from CreateProcess to the first painted window, or -1.
-static double timeOneStart(const std::wstring& exe)
+struct StartFigures {
+    double milliseconds = -1;
+    double peakMegabytes = -1;
+};
+
+// From CreateProcess to the first painted window, and the memory it took.
+static StartFigures timeOneStart(const std::wstring& exe)
 {
+    StartFigures figures;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -47,7 +56,7 @@ static double timeOneStart(const std::wstring& exe)
     QueryPerformanceCounter(&start);
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
-        return -1;
+        return figures;
     VisibleSearch search = {process.dwProcessId, nullptr};
     for (int i = 0; i < 20000 && !search.found; ++i) {
         EnumWindows(findVisibleWindow, reinterpret_cast<LPARAM>(&search));
@@ -56,13 +65,16 @@ static double timeOneStart(const std::wstring& exe)
     }
     DWORD idle = search.found ? WaitForInputIdle(process.hProcess, 10000) : WAIT_FAILED;
     QueryPerformanceCounter(&end);
+    PROCESS_MEMORY_COUNTERS memory = {sizeof memory};
+    if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+        figures.peakMegabytes = memory.PeakWorkingSetSize / (1024.0 * 1024.0);
     TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (idle != 0)
-        return -1;
-    return (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+    if (idle == 0)
+        figures.milliseconds = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart;
+    return figures;
 }
 
 static double median(std::vector<double> values)
@@ -75,14 +87,19 @@ int wmain(int argc, wchar_t** argv)
 {
     int runs = argc > 1 ? _wtoi(argv[1]) : 7;
     std::wstring folder = binFolder();
-    std::vector<double> tool, baseline;
+    std::vector<double> tool, baseline, toolPeak, baselinePeak;
     // Interleaved, so both see the same machine load.
     for (int i = 0; i < runs; ++i) {
-        baseline.push_back(timeOneStart(folder + L"\\MinimalDialog.exe"));
-        tool.push_back(timeOneStart(folder + L"\\QOVIPWDBankSet.exe"));
+        StartFigures minimal = timeOneStart(folder + L"\\MinimalDialog.exe");
+        StartFigures ours = timeOneStart(folder + L"\\QOVIPWDBankSet.exe");
+        baseline.push_back(minimal.milliseconds);
+        baselinePeak.push_back(minimal.peakMegabytes);
+        tool.push_back(ours.milliseconds);
+        toolPeak.push_back(ours.peakMegabytes);
     }
     double toolMedian = median(tool), baselineMedian = median(baseline);
     printf("startup_ms tool=%.1f baseline=%.1f ratio=%.2f\n", toolMedian, baselineMedian,
            baselineMedian > 0 ? toolMedian / baselineMedian : 0.0);
+    printf("peak_mb tool=%.1f baseline=%.1f\n", median(toolPeak), median(baselinePeak));
     return toolMedian > 0 && baselineMedian > 0 ? 0 : 1;
 }

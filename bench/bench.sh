@@ -19,10 +19,13 @@ for i in range(n):
 PY
 }
 
+raw=${BENCH_LOG:-$work/raw.txt}
+exec 3>&1 >"$raw"
+
 export QOVI_DATA_DIR
 wine "$WINE_BIN/QOVIMainAppStub.exe" </dev/null >/dev/null 2>&1 &
 sleep 1
-for sites in 0 10000; do
+for sites in 0 10 1000 10000; do
     mkdir -p "$work/bank-$sites"
     QOVI_DATA_DIR=$(winpath "$work/bank-$sites")
     if [ "$sites" -gt 0 ]; then
@@ -38,3 +41,6 @@ wine "$WINE_BIN/StoreBench.exe" </dev/null 2>/dev/null | tr -d '\r'
 
 # The web site list page: list fill and deletion of 10, 1,000 and 10,000 sites.
 wine "$WINE_BIN/SiteListBench.exe" </dev/null 2>/dev/null | tr -d '\r'
+
+exec >&3
+python3 "$HERE/report.py" "$raw"

@@ -68,6 +68,19 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     driver close
     wait "$tool" || true
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
+
+    # The main window in each language (the driver, too, must run in it to
+    # find the window by its caption).
+    for locale in ${DEMO_LANGUAGES:-de_DE fr_FR es_ES pt_BR it_IT ja_JP ko_KR zh_CN zh_TW}; do
+        (
+            { export LC_ALL=$locale.UTF-8; } 2>/dev/null  # bash itself has no such locale: harmless
+            wine "$WINE_BIN/QOVIPWDBankSet.exe" </dev/null >/dev/null 2>&1 &
+            language_tool=$!
+            screenshot "12-language-$locale" main
+            driver close >/dev/null
+            wait "$language_tool"
+        )
+    done
 fi
 wait "$tool" || true
 driver stop-stubs
