@@ -6,6 +6,7 @@
 #include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
+#include "ListView.h"
 #include "QOVICommon.h"
 #include "QOVIPWDBankInfoSettingDlg.h"
 #include "QOVIPWDBankIputItemEditDlg.h"
@@ -29,54 +30,6 @@ const int OPEN_SLOT = 2;
 const int REMOVE_SLOT = 3;
 
 // ------------------------------------------------------------- helpers --
-
-static int selectedCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)); }
-
-static int firstSelectedRow(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-static int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-// Column texts are read back through 260-character buffers.
-static std::wstring rowText(HWND list, int row, int column)
-{
-    wchar_t buffer[SITE_NAME_CHARS] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = SITE_NAME_CHARS;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-static void setRowText(HWND list, int row, int column, const std::wstring& text)
-{
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
-static void insertColumn(HWND list, int column, int width, const std::wstring& header)
-{
-    LVCOLUMNW info = {};
-    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    info.fmt = LVCFMT_LEFT;
-    info.cx = width;
-    info.pszText = const_cast<wchar_t*>(header.c_str());
-    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
-}
-
-// Header strings are wsprintfW formats without arguments: translations carry
-// no percent sign and stay under 256 characters.
-static std::wstring headerText(UINT id)
-{
-    wchar_t buffer[256] = {};
-    wsprintfW(buffer, loadResString(id).c_str());
-    return buffer;
-}
 
 static int scaledWidth(int base) { return static_cast<int>(AppGlobals.dpiScale * static_cast<double>(base) + 0.5); }
 

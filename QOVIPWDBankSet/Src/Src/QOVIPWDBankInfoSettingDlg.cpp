@@ -4,14 +4,12 @@
 #include <string>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
+#include "ListView.h"
 #include "QOVICommon.h"
 #include "QOVIPWDBankInfoEditDlg.h"
 #include "resource.h"
 
 static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankInfoSettingDlg.cpp";
-
-// Column texts are read back through buffers of this size (259 characters and the terminator).
-static const int SITE_TEXT_CHARS = 260;
 
 static const SkinButtonSlot siteListSlots[SITE_LIST_BUTTON_COUNT] = {
     {IDC_SITE_LIST_OPEN, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER, IDP_SMALL_BUTTON_PRESSED, IDS_BUTTON_OPEN, 0,
@@ -21,70 +19,6 @@ static const SkinButtonSlot siteListSlots[SITE_LIST_BUTTON_COUNT] = {
 };
 
 // ------------------------------------------------------------- helpers --
-
-static int selectedCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)); }
-
-static int firstSelectedRow(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
-
-static std::wstring rowText(HWND list, int row, int column)
-{
-    wchar_t buffer[SITE_TEXT_CHARS] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = SITE_TEXT_CHARS;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-static void setRowText(HWND list, int row, int column, const std::wstring& text)
-{
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
-static void insertColumn(HWND list, int column, int width, const std::wstring& header)
-{
-    LVCOLUMNW info = {};
-    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    info.fmt = LVCFMT_LEFT;
-    info.cx = width;
-    info.pszText = const_cast<wchar_t*>(header.c_str());
-    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
-}
-
-// The header strings are used as wsprintfW formats (without arguments), as
-// translators were told: they carry no percent sign and stay under 256 characters.
-static std::wstring headerText(UINT id)
-{
-    wchar_t buffer[256] = {};
-    wsprintfW(buffer, loadResString(id).c_str());
-    return buffer;
-}
-
-// Holds a list view's drawing off while many rows change at once and repaints
-// it in one go afterwards: row by row, a bank of thousands of sites takes
-// minutes to list or delete.
-class ListRedrawPause {
-public:
-    explicit ListRedrawPause(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }
-    ~ListRedrawPause()
-    {
-        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-        UpdateWindow(list_);
-    }
-    ListRedrawPause(const ListRedrawPause&) = delete;
-    ListRedrawPause& operator=(const ListRedrawPause&) = delete;
-
-private:
-    HWND list_;
-};
 
 // The main dialog is the page's parent: shown, brought to the front, repainted.
 static void bringMainWindowForward()

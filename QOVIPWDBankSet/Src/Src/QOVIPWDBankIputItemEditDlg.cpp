@@ -4,6 +4,7 @@
 #include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
+#include "ListView.h"
 #include "QOVICommon.h"
 #include "QOVIPWDBankInfoEditDlg.h"
 #include "resource.h"
@@ -43,11 +44,6 @@ static void replaceSecret(std::wstring& target, const std::wstring& value)
 // The web site edit dialog's input item list and its first selected row:
 // the item being edited (the dialog is modal, so the selection holds still).
 static HWND siteInputList() { return GetDlgItem(AppGlobals.hSiteEditDialog, IDC_SITE_EDIT_INPUTS); }
-
-static int firstSelectedRow(HWND list)
-{
-    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-}
 
 static void readListText(HWND list, int row, int column, std::wstring& text)
 {

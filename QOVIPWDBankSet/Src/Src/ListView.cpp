@@ -1,0 +1,49 @@
+#include "ListView.h"
+
+#include <commctrl.h>
+#include "FPGlobal.h"
+
+int selectedCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)); }
+
+int firstSelectedRow(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::wstring rowText(HWND list, int row, int column)
+{
+    wchar_t buffer[LIST_TEXT_CHARS] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = LIST_TEXT_CHARS;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+void setRowText(HWND list, int row, int column, const std::wstring& text)
+{
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void insertColumn(HWND list, int column, int width, const std::wstring& header)
+{
+    LVCOLUMNW info = {};
+    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    info.fmt = LVCFMT_LEFT;
+    info.cx = width;
+    info.pszText = const_cast<wchar_t*>(header.c_str());
+    SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+}
+
+std::wstring headerText(UINT id)
+{
+    wchar_t buffer[256] = {};
+    wsprintfW(buffer, loadResString(id).c_str());
+    return buffer;
+}

@@ -1,0 +1,40 @@
+// ListView.h - the list view operations the list page and the edit dialogs
+// share. Rows are read back through 260-character buffers, so at most 259
+// characters of a cell are seen.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+const int LIST_TEXT_CHARS = 260;
+
+int selectedCount(HWND list);
+int firstSelectedRow(HWND list);  // -1 when no row is selected
+int rowCount(HWND list);
+std::wstring rowText(HWND list, int row, int column);
+void setRowText(HWND list, int row, int column, const std::wstring& text);
+void insertColumn(HWND list, int column, int width, const std::wstring& header);
+
+// A column header from the string table. The strings are used as wsprintfW
+// formats without arguments: they carry no percent sign and stay under 256
+// characters in every language.
+std::wstring headerText(UINT id);
+
+// Holds a list view's drawing off while many rows change at once and repaints
+// it in one go afterwards: row by row, a bank of thousands of sites takes
+// minutes to list or delete.
+class ListRedrawPause {
+public:
+    explicit ListRedrawPause(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }
+    ~ListRedrawPause()
+    {
+        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list_, nullptr, TRUE);
+        UpdateWindow(list_);
+    }
+    ListRedrawPause(const ListRedrawPause&) = delete;
+    ListRedrawPause& operator=(const ListRedrawPause&) = delete;
+
+private:
+    HWND list_;
+};
