@@ -162,24 +162,6 @@ protected:
     std::wstring text(UINT id) { return loadResString(id); }
 };
 
-// Holds the user's data file open without sharing, so a save really fails.
-class FileBlocker {
-public:
-    explicit FileBlocker(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-    ~FileBlocker() { release(); }
-    void release()
-    {
-        if (file_ != INVALID_HANDLE_VALUE)
-            CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-    }
-    bool held() const { return file_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE file_;
-};
-
 }  // namespace
 
 TEST_F(MainWindowTest, OpensOnTheSettingsPageWithTwoTabsAndTheTitleFont)

@@ -24,24 +24,6 @@ const wchar_t STORED_NAMELESS[] = L"|e1|email|alice@example.org";
 const wchar_t STORED_USER[] = L"user|u1|text|alice";
 const wchar_t STORED_PASS[] = L"pass|p1|password|secret12";
 
-// Holds the user's data file open without sharing, so a save really fails.
-class FileBlocker {
-public:
-    explicit FileBlocker(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-    ~FileBlocker() { release(); }
-    void release()
-    {
-        if (file_ != INVALID_HANDLE_VALUE)
-            CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-    }
-    bool held() const { return file_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE file_;
-};
-
 class SiteSaveTest : public InputEditFixture {
 protected:
     // Stores the sites and opens the editor on the first.

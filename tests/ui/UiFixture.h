@@ -11,6 +11,24 @@
 #include "QOVICommon.h"
 #include "TestSupport.h"
 
+// Holds the user's data file open without sharing, so a save really fails.
+class FileBlocker {
+public:
+    explicit FileBlocker(const std::wstring& path)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~FileBlocker() { release(); }
+    void release()
+    {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+    }
+    bool held() const { return file_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE file_;
+};
+
 // A fresh data folder for the store; the current user is released and all
 // windows destroyed again at the end.
 class StoreFixture : public testing::Test {
