@@ -191,5 +191,6 @@ done
 if [ "$DPI" != 96 ]; then
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 fi
-echo "acceptance at $DPI dpi: $passed passed, $failed failed"
+echo "acceptance cases above ran at $DPI dpi"
+echo "acceptance: $passed passed, $failed failed"
 [ "$failed" = 0 ]
