@@ -6,7 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include "FPGlobal.h"
-#include "InputEditFixture.h"
+#include "SiteFixture.h"
 
 using namespace qovitest;
 
@@ -16,7 +16,7 @@ namespace {
 // user name, no value shown), the user name, the password.
 const int OTHER_ROW = 0, USER_ROW = 1, PASSWORD_ROW = 2;
 
-class InputItemEditTest : public InputEditFixture {
+class InputItemEditTest : public SiteFixture {
 protected:
     void SetUp() override
     {
@@ -72,22 +72,6 @@ TEST_F(InputItemEditTest, OpensWithTheRowLabelTheValueAndMaskingByType)
     }
 }
 
-TEST_F(InputItemEditTest, UnchangedValueClosesWith341AndPostsNothing)
-{
-    for (int row : {USER_ROW, PASSWORD_ROW}) {
-        SCOPED_TRACE(row);
-        const std::wstring before = shown(row);
-        ModalAnswerer answerer;
-        answerer.expectDialog(inDialog([](HWND dialog) { pressButton(dialog, IDC_INPUT_EDIT_SAVE); }));
-        EXPECT_EQ(IDC_INPUT_EDIT_SAVE, openInputDialog(row));
-        answerer.verifyAllAnswered();
-        EXPECT_EQ(noMarks, takeMarks());
-        EXPECT_EQ(before, shown(row));
-        EXPECT_EQ(L"", AppGlobals.pendingPasswordValue);
-        EXPECT_EQ(L"<none>", handedOver(row));
-    }
-}
-
 TEST_F(InputItemEditTest, EmptyValueIsRefusedByTypeAndTheDialogStaysOpen)
 {
     const struct { int row; UINT error; } cases[] = {
@@ -114,12 +98,20 @@ TEST_F(InputItemEditTest, EmptyValueIsRefusedByTypeAndTheDialogStaysOpen)
     }
 }
 
-TEST_F(InputItemEditTest, NewPasswordShowsAsAsterisksAndIsHeldInPlain)
+// A new password shows as asterisks and is held in plain; reopened, the
+// password row offers it and 341 at once counts as a change; a new user name
+// then shows in plain and leaves the pending password alone.
+TEST_F(InputItemEditTest, TakenOverValuesShowByTypeAndAreHandedToSave)
 {
+    std::wstring reopened;
     ModalAnswerer answerer;
-    answerer.expectDialog(inDialog([](HWND dialog) { takeOver(dialog, L"n3w!p"); }));
+    answerer.expectDialog(inDialog([](HWND dialog) { takeOver(dialog, L"n3w!p"); }))
+        .expectDialog(inDialog([&](HWND dialog) {
+            reopened = windowText(inputValueEdit(dialog));
+            pressButton(dialog, IDC_INPUT_EDIT_SAVE);  // at once: differs from the stored "secret12"
+        }))
+        .expectDialog(inDialog([](HWND dialog) { takeOver(dialog, L"bert"); }));
     EXPECT_EQ(IDC_INPUT_EDIT_SAVE, openInputDialog(PASSWORD_ROW));
-    answerer.verifyAllAnswered();
     EXPECT_EQ(L"*****", shown(PASSWORD_ROW));
     EXPECT_EQ(L"alice", shown(USER_ROW));
     EXPECT_EQ(L"n3w!p", AppGlobals.selectedInputValue);
@@ -128,27 +120,23 @@ TEST_F(InputItemEditTest, NewPasswordShowsAsAsterisksAndIsHeldInPlain)
     EXPECT_EQ(L"<none>", handedOver(USER_ROW));
     EXPECT_EQ(bothMarked, takeMarks());
     EXPECT_EQ(0, countInLog("Save the user name!"));  // only a user name is logged
-}
 
-TEST_F(InputItemEditTest, ReopenedPasswordShowsThePendingOneAndCountsItAsAChange)
-{
-    std::wstring reopened;
-    ModalAnswerer answerer;
-    answerer.expectDialog(inDialog([](HWND dialog) { takeOver(dialog, L"n3w!p"); }))
-        .expectDialog(inDialog([&](HWND dialog) {
-            reopened = windowText(inputValueEdit(dialog));
-            pressButton(dialog, IDC_INPUT_EDIT_SAVE);  // at once: differs from the stored "secret12"
-        }));
-    selectInput(PASSWORD_ROW);
     clickOpen();
-    takeMarks();
-    clickOpen();
-    answerer.verifyAllAnswered();
     EXPECT_EQ(L"n3w!p", reopened);
     EXPECT_EQ(bothMarked, takeMarks());
-    EXPECT_EQ(L"n3w!p", AppGlobals.pendingPasswordValue);
     EXPECT_EQ(L"n3w!p", handedOver(PASSWORD_ROW));
+
+    EXPECT_EQ(IDC_INPUT_EDIT_SAVE, openInputDialog(USER_ROW));
+    answerer.verifyAllAnswered();
+    EXPECT_EQ(L"bert", shown(USER_ROW));
     EXPECT_EQ(L"*****", shown(PASSWORD_ROW));
+    EXPECT_EQ(L"bert", AppGlobals.selectedInputValue);
+    EXPECT_EQ(L"n3w!p", AppGlobals.pendingPasswordValue);
+    EXPECT_EQ(L"bert", handedOver(USER_ROW));
+    EXPECT_EQ(bothMarked, takeMarks());
+    EXPECT_EQ(1, countInLog("QOVIPWDBankIputItemEditDlg.cpp("));
+    EXPECT_EQ(1, countInLog("Save the user name!"));
+    EXPECT_EQ(0, countInLog("bert"));  // never a value
 }
 
 // The pending password offered is the one taken over for the password item
@@ -175,23 +163,6 @@ TEST_F(InputItemEditTest, ValueOfAnotherTypeIsNotOfferedAsThePendingPassword)
     EXPECT_EQ(L"<none>", handedOver(PASSWORD_ROW));
     EXPECT_EQ(L"bob@example.org", handedOver(OTHER_ROW));
     EXPECT_EQ(L"********", shown(PASSWORD_ROW));
-}
-
-TEST_F(InputItemEditTest, NewUserNameShowsInPlainAndLeavesThePendingPassword)
-{
-    AppGlobals.pendingPasswordValue = L"n3w!p";
-    ModalAnswerer answerer;
-    answerer.expectDialog(inDialog([](HWND dialog) { takeOver(dialog, L"bert"); }));
-    EXPECT_EQ(IDC_INPUT_EDIT_SAVE, openInputDialog(USER_ROW));
-    answerer.verifyAllAnswered();
-    EXPECT_EQ(L"bert", shown(USER_ROW));
-    EXPECT_EQ(L"bert", AppGlobals.selectedInputValue);
-    EXPECT_EQ(L"n3w!p", AppGlobals.pendingPasswordValue);
-    EXPECT_EQ(L"bert", handedOver(USER_ROW));
-    EXPECT_EQ(bothMarked, takeMarks());
-    EXPECT_EQ(1, countInLog("QOVIPWDBankIputItemEditDlg.cpp("));
-    EXPECT_EQ(1, countInLog("Save the user name!"));
-    EXPECT_EQ(0, countInLog("bert"));  // never a value
 }
 
 TEST_F(InputItemEditTest, UserNameAnotherEntryOfTheSiteHoldsIsRefusedAndTheOldOneRestored)
@@ -227,21 +198,25 @@ TEST_F(InputItemEditTest, UserNameAnotherEntryOfTheSiteHoldsIsRefusedAndTheOldOn
     EXPECT_EQ(1, countInLog("Save the user name!"));
 }
 
-TEST_F(InputItemEditTest, EscapeAndCancelChangeNothing)
+// An unchanged value taken over (341), Esc and 326 all change nothing.
+TEST_F(InputItemEditTest, UnchangedValueEscapeAndCancelChangeNothing)
 {
-    const struct { int row; bool escape; INT_PTR result; } cases[] = {
-        {USER_ROW, true, IDCANCEL},
-        {PASSWORD_ROW, true, IDCANCEL},
-        {USER_ROW, false, IDC_SITE_EDIT_CLOSE},
-        {PASSWORD_ROW, false, IDC_SITE_EDIT_CLOSE},
+    const struct { int row; UINT how; INT_PTR result; } cases[] = {
+        {USER_ROW, IDC_INPUT_EDIT_SAVE, IDC_INPUT_EDIT_SAVE}, {PASSWORD_ROW, IDC_INPUT_EDIT_SAVE, IDC_INPUT_EDIT_SAVE},
+        {USER_ROW, VK_ESCAPE, IDCANCEL},  {PASSWORD_ROW, VK_ESCAPE, IDCANCEL},
+        {USER_ROW, IDC_SITE_EDIT_CLOSE, IDC_SITE_EDIT_CLOSE}, {PASSWORD_ROW, IDC_SITE_EDIT_CLOSE, IDC_SITE_EDIT_CLOSE},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.row << (c.escape ? " Esc" : " 326"));
+        SCOPED_TRACE(testing::Message() << "row " << c.row << " by " << c.how);
         const std::wstring before = shown(c.row);
         ModalAnswerer answerer;
         answerer.expectDialog(inDialog([&](HWND dialog) {
+            if (c.how == IDC_INPUT_EDIT_SAVE) {
+                pressButton(dialog, IDC_INPUT_EDIT_SAVE);
+                return;
+            }
             typeInputValue(dialog, L"changed");
-            if (c.escape)  // the key itself: the dialog turns it into IDCANCEL
+            if (c.how == VK_ESCAPE)  // the key itself: the dialog turns it into IDCANCEL
                 PostMessageW(inputValueEdit(dialog), WM_KEYDOWN, VK_ESCAPE, 0);
             else
                 pressButton(dialog, IDC_SITE_EDIT_CLOSE);

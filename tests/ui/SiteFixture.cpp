@@ -1,5 +1,7 @@
 #include "SiteFixture.h"
 
+#include "FPGlobal.h"
+#include "QOVIPWDBankIputItemEditDlg.h"
 #include "resource.h"
 
 using namespace qovitest;
@@ -81,11 +83,8 @@ std::vector<std::wstring> SiteFixture::bankSites() const
 
 HWND SiteFixture::openEditorOn(int row)
 {
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED;
-    SendMessageW(siteList(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    item.state = LVIS_SELECTED;
-    SendMessageW(siteList(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    ListView_SetItemState(siteList(), -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(siteList(), row, LVIS_SELECTED, LVIS_SELECTED);
     editor = CreateDialogParamW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDD_SITE_EDIT), AppGlobals.hSiteListPage,
                                 SiteEditProc, 0);
     EXPECT_NE(nullptr, editor);
@@ -118,4 +117,117 @@ std::vector<std::wstring> SiteFixture::inputElements() const
     for (const QOVIInputItem* item : editState().inputItems)
         names.push_back(item->getstrName().empty() ? L"#" + item->getstrId() : item->getstrName());
     return names;
+}
+
+// ------------------------------------------------------------ ModalSteps --
+
+ModalSteps::ModalSteps()
+{
+    window_ = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowSubclass(window_, proc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+ModalSteps::~ModalSteps()
+{
+    RemoveWindowSubclass(window_, proc, 0);
+    DestroyWindow(window_);
+}
+
+void ModalSteps::post(std::function<void()> steps)
+{
+    steps_ = std::move(steps);
+    PostMessageW(window_, WM_APP, 0, 0);
+}
+
+LRESULT CALLBACK ModalSteps::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self)
+{
+    if (message != WM_APP)
+        return DefSubclassProc(window, message, wParam, lParam);
+    // Taken out first: the actions may open a dialog that posts the next ones.
+    std::function<void()> steps = std::move(reinterpret_cast<ModalSteps*>(self)->steps_);
+    steps();
+    return 0;
+}
+
+// ------------------------------------------------- the input item dialog --
+
+std::function<void(HWND)> SiteFixture::inDialog(std::function<void(HWND)> actions)
+{
+    return [this, actions](HWND dialog) { steps.post([dialog, actions] { actions(dialog); }); };
+}
+
+void SiteFixture::selectInput(int row) { selectListViewRows(inputList(), {row}); }
+
+INT_PTR SiteFixture::openInputDialog(int row)
+{
+    selectInput(row);
+    const QOVIInputItem& item = *editState().inputItems[row];
+    AppGlobals.selectedInputName = item.getstrName();
+    AppGlobals.selectedInputValue = item.getstrValue();
+    AppGlobals.selectedInputType = item.getstrType();
+    AppGlobals.selectedInputId = item.getstrId();
+    return DialogBoxParamW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDD_INPUT_ITEM_EDIT), editor, InputItemEditProc, 0);
+}
+
+void SiteFixture::clickOpen() { clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_OPEN)); }
+
+void SiteFixture::takeOver(HWND inputDialog, const std::wstring& value)
+{
+    typeInputValue(inputDialog, value);
+    pressButton(inputDialog, IDC_INPUT_EDIT_SAVE);
+}
+
+void SiteFixture::clickSave() { clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_SAVE)); }
+
+std::pair<int, int> SiteFixture::takeMarks()
+{
+    pumpMessages();
+    std::pair<int, int> marks(AppGlobals.mainState->dirty, AppGlobals.siteEditState ? editState().modified : -1);
+    AppGlobals.mainState->dirty = 0;
+    if (AppGlobals.siteEditState)
+        editState().modified = 0;
+    return marks;
+}
+
+std::vector<std::wstring> SiteFixture::storedInputsAfterClosing(const std::wstring& site)
+{
+    closeEditor();
+    destroyMainWindow();
+    QOVIUserInfoManager::releaseUsers();
+    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+    EXPECT_EQ(0, user->load(1));
+    std::vector<QOVIInputItem*> items;
+    user->getPWDBankInfo()->getInputItems(items, site);
+    std::vector<std::wstring> inputs;
+    for (const QOVIInputItem* item : items)
+        inputs.push_back(item->getstrName() + L"|" + item->getstrId() + L"|" + item->getstrType() + L"|" +
+                         item->getstrValue());
+    QOVIUserInfoManager::releaseUsers();
+    return inputs;
+}
+
+std::vector<std::wstring> SiteFixture::storedSitesAfterClosing()
+{
+    closeEditor();
+    destroyMainWindow();
+    return reload().siteNames;
+}
+
+std::string SiteFixture::dataFileBytes() const
+{
+    return readFileBytes(AppGlobals.currentUser->getDataFilePath());
+}
+
+std::wstring SiteFixture::text(UINT id) const { return loadResString(id); }
+
+HWND inputValueEdit(HWND inputDialog) { return GetDlgItem(inputDialog, IDC_INPUT_EDIT_VALUE); }
+
+void typeInputValue(HWND inputDialog, const std::wstring& value)
+{
+    SetWindowTextW(inputValueEdit(inputDialog), value.c_str());
+}
+
+void pressButton(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }

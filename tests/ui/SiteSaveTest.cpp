@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include "FPGlobal.h"
-#include "InputEditFixture.h"
+#include "SiteFixture.h"
 
 using namespace qovitest;
 
@@ -24,7 +24,7 @@ const wchar_t STORED_NAMELESS[] = L"|e1|email|alice@example.org";
 const wchar_t STORED_USER[] = L"user|u1|text|alice";
 const wchar_t STORED_PASS[] = L"pass|p1|password|secret12";
 
-class SiteSaveTest : public InputEditFixture {
+class SiteSaveTest : public SiteFixture {
 protected:
     // Stores the sites and opens the editor on the first.
     void openOn(const std::vector<QOVINewWebItem>& sites)
@@ -69,29 +69,19 @@ protected:
 };
 
 const std::pair<UINT, UINT> savedBox(IDS_CAPTION_INFO, IDS_SAVED);
-const std::pair<UINT, UINT> saveFailedBox(IDS_CAPTION_ERROR, IDS_SAVE_FAILED);
-const std::pair<int, int> noMarks(0, 0);
 
 }  // namespace
 
 // ---------------------------------------------------------------- name --
 
-TEST_F(SiteSaveTest, UnchangedNameAndNothingElseSavesNothing)
-{
-    openOn({site(L"mail", {user, pass})});
-    const std::string before = dataFileBytes();
-    save();  // no box at all
-    EXPECT_EQ(noMarks, takeMarks());
-    EXPECT_EQ(before, dataFileBytes());
-    EXPECT_TRUE(editorOpen());
-    EXPECT_EQ(0, countInLog("Save the web name!") + countInLog("Input item!"));
-}
-
-TEST_F(SiteSaveTest, RefusedNamesChangeNothingInTheStore)
+// The unchanged name saves nothing without a word; refused names change
+// nothing in the store either.
+TEST_F(SiteSaveTest, UnchangedOrRefusedNamesChangeNothingInTheStore)
 {
     openOn({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
     const std::string before = dataFileBytes();
     const struct { const wchar_t* typed; UINT error; int marked; } cases[] = {
+        {L"mail", 0, 0},              // unchanged, nothing else either: no box at all
         {L"", IDS_NAME_EMPTY, 0},     // refused before anything is marked
         {L"   ", IDS_NAME_EMPTY, 1},  // a changed name: marked, then refused
         {L"shop", IDS_NAME_EXISTS, 1},
@@ -99,7 +89,10 @@ TEST_F(SiteSaveTest, RefusedNamesChangeNothingInTheStore)
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.typed));
         typeName(c.typed);
-        save({{IDS_CAPTION_ERROR, c.error}});
+        if (c.error)
+            save({{IDS_CAPTION_ERROR, c.error}});
+        else
+            save();
         EXPECT_EQ(std::make_pair(c.marked, c.marked), takeMarks());
         EXPECT_EQ(c.typed, nameBox());
         EXPECT_STREQ(L"mail", editState().storedName);
@@ -107,6 +100,7 @@ TEST_F(SiteSaveTest, RefusedNamesChangeNothingInTheStore)
         EXPECT_EQ(Strings({L"mail", L"shop"}), bankSites());
         EXPECT_TRUE(editorOpen());
     }
+    EXPECT_EQ(0, countInLog("Save the web name!") + countInLog("Input item!"));
     EXPECT_EQ(before, dataFileBytes());
     EXPECT_EQ(Strings({L"mail", L"shop"}), storedSitesAfterClosing());
 }
@@ -137,30 +131,69 @@ TEST_F(SiteSaveTest, ValidNameRenamesTheRowAtOnceAndSaves)
     EXPECT_EQ(Strings({L"mail (old)", L"shop"}), reload().siteNames);
 }
 
-// --------------------------------------------------------- removed rows --
+// ------------------------------------------------ removed rows, values --
 
-TEST_F(SiteSaveTest, RemovedPasswordRowIsRemovedFromTheStore)
+// Each case is one site edited and saved; a fresh load then shows exactly
+// the removals and values taken over, each on its own item, and the other
+// site untouched.
+TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
 {
-    openOn({site(L"mail", {user, pass})});
-    removeRows({1});
-    save({savedBox});
-    EXPECT_TRUE(editorOpen());
-    EXPECT_EQ(1, listViewRowCount(inputList()));
-    EXPECT_EQ(0, editState().itemsDeleted);
-    EXPECT_EQ(1, countInLog("QOVIPWDBankInfoEditDlg.cpp(629): Save Input item!"));
-    EXPECT_EQ(Strings({STORED_USER}), storedInputsAfterClosing(L"mail"));
-}
-
-// A Save that removed only the item removed last (the name and id the
-// dialog shows as the last removed) would leave the nameless item saved.
-TEST_F(SiteSaveTest, EveryRemovedRowIsRemovedFromTheStoreByItsOwnKeys)
-{
-    openOn({site(L"mail", {nameless, user, pass})});
-    removeRows({0, 2});
-    save({savedBox});
-    EXPECT_EQ(1, countInLog("(619): delete Input item!"));  // the nameless one, by its id
-    EXPECT_EQ(1, countInLog("(629): Save Input item!"));
-    EXPECT_EQ(Strings({STORED_USER}), storedInputsAfterClosing(L"mail"));
+    const struct {
+        const char* name;
+        std::vector<QOVINewInputItem> inputs;
+        std::initializer_list<int> removed;
+        std::vector<std::pair<int, const wchar_t*>> takenOver;  // row, value
+        Strings stored;
+        const char* logLine;
+        int logged;
+    } cases[] = {
+        {"the password row removed", {user, pass}, {1}, {}, {STORED_USER},
+         "QOVIPWDBankInfoEditDlg.cpp(629): Save Input item!", 1},
+        // A Save that removed only the item removed last would leave the nameless one saved.
+        {"a nameless row and the password removed", {nameless, user, pass}, {0, 2}, {}, {STORED_USER},
+         "(619): delete Input item!", 1},
+        // Two rows: written without log lines, the value never logged.
+        {"a new password", {user, pass}, {}, {{1, L"n3w-secret"}}, {STORED_USER, L"pass|p1|password|n3w-secret"},
+         "Input item!", 0},
+        {"a new user name and password", {user, pass}, {}, {{0, L"bert"}, {1, L"n3w-secret"}},
+         {L"user|u1|text|bert", L"pass|p1|password|n3w-secret"}, "n3w-secret", 0},
+        // Writing column 2 of row 0 to element 0 would wipe the nameless item's value.
+        {"a new password beside a nameless item", {nameless, pass}, {}, {{1, L"n3w-secret"}},
+         {STORED_NAMELESS, L"pass|p1|password|n3w-secret"}, "Input item!", 0},
+        // pendingPasswordValue takes this value too: it must not become the password.
+        {"a new value for the nameless item", {nameless, pass}, {}, {{0, L"bob@example.org"}},
+         {L"|e1|email|bob@example.org", STORED_PASS}, "Input item!", 0},
+        // Keys taken from element 0 (the nameless item) would match nothing and drop it.
+        {"a new password in the third row", {nameless, user, pass}, {}, {{2, L"n3w-secret"}},
+         {STORED_NAMELESS, STORED_USER, L"pass|p1|password|n3w-secret"},
+         "QOVIPWDBankInfoEditDlg.cpp(747): Save Input item!", 1},
+    };
+    std::vector<QOVINewWebItem> sites;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        sites.push_back(site(L"case" + std::to_wstring(i), cases[i].inputs));
+    sites.push_back(site(L"untouched", {user, pass}));
+    storeSites(sites);
+    openSitesPage();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        openEditorOn(static_cast<int>(i));
+        const int logged = countInLog(c.logLine);
+        if (c.removed.size() > 0)
+            removeRows(c.removed);
+        for (const auto& value : c.takenOver)
+            takeOverAt(value.first, value.second);
+        save({savedBox});
+        EXPECT_EQ(std::make_pair(1, 0), takeMarks());
+        EXPECT_EQ(0, editState().itemsDeleted);
+        EXPECT_TRUE(editState().takenOverValues.empty());
+        EXPECT_TRUE(editorOpen());
+        EXPECT_EQ(c.logged, countInLog(c.logLine) - logged);
+        closeEditor();
+    }
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].stored, storedInputsAfterClosing(L"case" + std::to_wstring(i))) << cases[i].name;
+    EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), storedInputsAfterClosing(L"untouched"));
 }
 
 TEST_F(SiteSaveTest, BothRowsRemovedTakeTheSiteAndEndTheDialog)
@@ -207,73 +240,6 @@ TEST_F(SiteSaveTest, SiteWithoutRowsFromTheStartIsRemovedButNotSaved)
     EXPECT_EQ(Strings({L"hidden", L"mail"}), storedSitesAfterClosing());
 }
 
-// ----------------------------------------------------- values and saves --
-
-TEST_F(SiteSaveTest, NewPasswordIsSavedAndTheListenerTold)
-{
-    ChildProcess listener;
-    TempFolder records;
-    ASSERT_TRUE(listener.start(exeFolder() + L"\\QOVIPwdListenerStub.exe",
-                               L"--record \"" + records.file(L"listener.txt") + L"\""));
-    HWND listenerWindow = waitForWindow(L"QOVI_PWD_LISTEN");
-    ASSERT_NE(nullptr, listenerWindow);
-    openOn({site(L"mail", {user, pass}), site(L"shop", {user, pass})});
-    takeOverAt(1, L"n3w-secret");
-    save({savedBox});
-    EXPECT_EQ(std::make_pair(1, 0), takeMarks());
-    EXPECT_TRUE(waitUntil([&] { return readFileBytes(records.file(L"listener.txt")) == "WM_CLOSE\n"; }, 5000));
-    EXPECT_EQ(0, countInLog("Save Input item!"));  // two rows: written without log lines
-    EXPECT_EQ(0, countInLog("n3w-secret"));
-    EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
-    EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), storedInputsAfterClosing(L"shop"));
-    PostMessageW(listenerWindow, WM_APP, 0, 0);
-    EXPECT_EQ(0, listener.wait(5000));
-}
-
-TEST_F(SiteSaveTest, NewUserNameAndPasswordAreBothSaved)
-{
-    openOn({site(L"mail", {user, pass})});
-    takeOverAt(0, L"bert");
-    takeOverAt(1, L"n3w-secret");
-    save({savedBox});
-    EXPECT_TRUE(editState().takenOverValues.empty());
-    EXPECT_EQ(Strings({L"user|u1|text|bert", L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
-}
-
-// A Save that wrote column 2 of row 0 to element 0 of a two-row site would
-// wipe this nameless item's value: its row shows no value.
-TEST_F(SiteSaveTest, NewPasswordLeavesANamelessItemOfAnotherTypeAlone)
-{
-    openOn({site(L"mail", {nameless, pass})});
-    takeOverAt(1, L"n3w-secret");
-    save({savedBox});
-    EXPECT_EQ(Strings({STORED_NAMELESS, L"pass|p1|password|n3w-secret"}), storedInputsAfterClosing(L"mail"));
-}
-
-// pendingPasswordValue takes every value of a type other than "text": a Save
-// that wrote it to element 1 of a two-row site would make the value taken
-// over for the nameless item the password too.
-TEST_F(SiteSaveTest, ValueOfAnotherItemIsNotWrittenIntoThePassword)
-{
-    openOn({site(L"mail", {nameless, pass})});
-    takeOverAt(0, L"bob@example.org");
-    save({savedBox});
-    EXPECT_EQ(Strings({L"|e1|email|bob@example.org", STORED_PASS}), storedInputsAfterClosing(L"mail"));
-}
-
-// A Save that addressed the edited item by its name and the id of element 0
-// would match nothing here (row 0 is the nameless item) and silently drop
-// the new password.
-TEST_F(SiteSaveTest, WithThreeRowsTheEditedItemIsWrittenByItsOwnKeys)
-{
-    openOn({site(L"mail", {nameless, user, pass})});
-    takeOverAt(2, L"n3w-secret");
-    save({savedBox});
-    EXPECT_EQ(1, countInLog("QOVIPWDBankInfoEditDlg.cpp(747): Save Input item!"));
-    EXPECT_EQ(Strings({STORED_NAMELESS, STORED_USER, L"pass|p1|password|n3w-secret"}),
-              storedInputsAfterClosing(L"mail"));
-}
-
 // selectedInputValue keeps the item opened last in the input item dialog, also
 // from an earlier opening for another site: a Save that wrote it whenever it
 // is not empty would put mail's password into vault when vault is renamed.
@@ -302,7 +268,7 @@ TEST_F(SiteSaveTest, FailedSaveKeepsTheDialogModifiedAndSaveRetries)
     takeOverAt(1, L"n3w-secret");
     FileBlocker blocker(AppGlobals.currentUser->getDataFilePath());
     ASSERT_TRUE(blocker.held());
-    save({saveFailedBox});
+    save({{IDS_CAPTION_ERROR, IDS_SAVE_FAILED}});
     EXPECT_TRUE(editorOpen());
     EXPECT_EQ(1, editState().modified);
     blocker.release();
