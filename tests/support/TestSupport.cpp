@@ -127,16 +127,6 @@ std::string narrow(const std::wstring& text)
     return result;
 }
 
-std::wstring widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size);
-    return result;
-}
-
 // -------------------------------------------------------------- messages --
 
 void pumpMessages(DWORD quietMs, DWORD maxMs)
@@ -361,12 +351,10 @@ static BOOL CALLBACK cancelDialogProc(HWND window, LPARAM)
     return TRUE;
 }
 
-void cancelThreadDialogs() { EnumThreadWindows(GetCurrentThreadId(), cancelDialogProc, 0); }
-
 void CALLBACK ModalAnswerer::watchdogProc(HWND, UINT, UINT_PTR, DWORD)
 {
     ADD_FAILURE() << "watchdog: a modal loop did not end in time";
-    cancelThreadDialogs();
+    EnumThreadWindows(GetCurrentThreadId(), cancelDialogProc, 0);
 }
 
 // ------------------------------------------------------------ processes --

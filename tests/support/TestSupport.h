@@ -53,7 +53,6 @@ std::vector<std::wstring> listFolder(const std::wstring& folder);
 std::wstring exeFolder();
 
 std::string narrow(const std::wstring& text);  // UTF-8
-std::wstring widen(const std::string& text);   // from UTF-8
 
 // -------------------------------------------------------------- messages --
 
@@ -140,9 +139,6 @@ private:
     std::vector<SeenDialog> seen_;
 };
 
-// Posts IDCANCEL to every enabled dialog of this thread (test clean-up).
-void cancelThreadDialogs();
-
 // ------------------------------------------------------------ processes --
 
 class ChildProcess {
@@ -159,7 +155,6 @@ public:
     void kill();
     bool running() const;
     DWORD id() const { return info_.dwProcessId; }
-    HANDLE handle() const { return info_.hProcess; }
 
 private:
     PROCESS_INFORMATION info_ = {};

@@ -164,24 +164,18 @@ protected:
 
 }  // namespace
 
-TEST_F(MainWindowTest, OpensOnTheSettingsPageWithTwoTabsAndTheTitleFont)
+TEST_F(MainWindowTest, OpensOnTheSettingsPageAndTabsSwitchThePages)
 {
     openMainWindow();
     HWND tab = control(IDC_MAIN_TAB);
     EXPECT_EQ(2, TabCtrl_GetItemCount(tab));
-    EXPECT_EQ(0, TabCtrl_GetCurSel(tab));
-    EXPECT_TRUE(IsWindowVisible(AppGlobals.hSettingsPage));
-    EXPECT_FALSE(IsWindowVisible(AppGlobals.hSiteListPage));
     EXPECT_EQ(AppGlobals.mainState->titleFont,
               reinterpret_cast<HFONT>(SendMessageW(control(IDC_MAIN_TITLE), WM_GETFONT, 0, 0)));
     EXPECT_NE(nullptr, AppGlobals.mainState->helpImage.image());
     EXPECT_EQ(0, AppGlobals.mainState->dirty);
-}
-
-TEST_F(MainWindowTest, TabsSwitchThePages)
-{
-    openMainWindow();
-    HWND tab = control(IDC_MAIN_TAB);
+    EXPECT_EQ(0, TabCtrl_GetCurSel(tab));
+    EXPECT_TRUE(IsWindowVisible(AppGlobals.hSettingsPage));
+    EXPECT_FALSE(IsWindowVisible(AppGlobals.hSiteListPage));
     for (int page : {1, 0, 1}) {
         TabCtrl_SetCurSel(tab, page);
         NMHDR notify = {tab, IDC_MAIN_TAB, static_cast<UINT>(TCN_SELCHANGE)};
@@ -252,20 +246,6 @@ TEST_F(MainWindowTest, FailedSaveKeepsTheChangesPendingAndApplyRetries)
     EXPECT_EQ(0, AppGlobals.mainState->dirty);
     destroyMainWindow();
     EXPECT_EQ(0, reload().bubble);
-}
-
-TEST_F(MainWindowTest, ReleaseOutsideAFooterButtonDoesNothing)
-{
-    openMainWindow();
-    postModified();
-    HWND apply = control(IDC_MAIN_APPLY);
-    ModalAnswerer answerer;  // no box: no save
-    sendMouse(apply, WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
-    sendMouse(apply, WM_MOUSEMOVE, 500, 5, MK_LBUTTON);
-    sendMouse(apply, WM_LBUTTONUP, 500, 5);
-    pumpMessages();
-    EXPECT_EQ(1, AppGlobals.mainState->dirty);
-    EXPECT_EQ(nullptr, GetCapture());
 }
 
 TEST_F(MainWindowTest, CloseAsksAndOnlyOkDestroysWithoutSaving)

@@ -90,23 +90,6 @@ TEST_F(SettingsPageTest, BubbleClicksDescribeTheLastSwitchAndEachPostsOnce)
     EXPECT_EQ(1, takeModifiedPosts());
 }
 
-TEST_F(SettingsPageTest, ClicksArmApplyWhichSavesThem)
-{
-    open(1, 1);
-    click(IDC_SETTINGS_BUBBLE);
-    pumpMessages();
-    EXPECT_EQ(1, AppGlobals.mainState->dirty);
-    ModalAnswerer answerer;
-    answerer.expectBox(IDOK, loadResString(IDS_CAPTION_INFO), loadResString(IDS_SAVED));
-    clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
-    pumpMessages();
-    answerer.verifyAllAnswered();
-    destroyMainWindow();
-    StoredState stored = reload();
-    EXPECT_EQ(1, stored.pwdBank);
-    EXPECT_EQ(0, stored.bubble);
-}
-
 TEST_F(SettingsPageTest, HoldsAtMostOneWhiteBrush)
 {
     open(1, 1);

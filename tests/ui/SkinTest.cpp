@@ -258,13 +258,14 @@ TEST(SkinPainting, MissingImageDrawsOnlyTheLabel)
 TEST(SkinPainting, FooterImageIsTallerAtHighDpi)
 {
     // The footer text images reach trunc(dpiScale + 0.5) pixels below the button.
-    for (float scale : {1.0f, 1.5f}) {
+    for (const auto& c : {std::make_pair(1.0f, 1), std::make_pair(1.5f, 2)}) {
+        const float scale = c.first;
+        const int extra = c.second;
         DpiScale dpi(scale);
         SkinButtonLook look;
         SkinButtonContext context = {&look, nullptr, &textSlot, 1, nullptr};
         Canvas canvas(67, 40);
         renderSkinButton(canvas.dc(), 67, 21, context);
-        int extra = skinFooterExtraHeight(scale);
         EXPECT_NE(RGB(10, 200, 10), canvas.pixel(33, 21 + extra)) << scale;  // the image's bottom row
         EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(33, 23 + extra)) << scale;
     }
