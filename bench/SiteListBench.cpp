@@ -11,6 +11,7 @@
 #include <vector>
 #include "AppGlobals.h"
 #include "QOVICommon.h"
+#include "TestSupport.h"
 #include "QOVIPWDBankInfoSettingDlg.h"
 #include "resource.h"
 
@@ -46,25 +47,6 @@ LRESULT CALLBACK answerOk(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void removeFolder(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeFolder(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 bool seedBank(int sites)
 {
@@ -162,22 +144,17 @@ int main(int argc, char** argv)
                                   AppGlobals.hInstance, nullptr);
     AppGlobals.hMainDialog = parent;
 
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
     std::printf("Web site list page: load, list fill, delete of every site (OK answered), save\n");
     int status = 0;
     for (int sites : sizes) {
-        std::wstring root = std::wstring(temp) + L"qovi-sitelist-bench-" + std::to_wstring(GetCurrentProcessId()) +
-                            L"-" + std::to_wstring(sites);
-        CreateDirectoryW(root.c_str(), nullptr);
-        SetEnvironmentVariableW(L"QOVI_DATA_DIR", root.c_str());
+        qovitest::TempFolder root;
+        SetEnvironmentVariableW(L"QOVI_DATA_DIR", root.path().c_str());
         createQOVIAppUserDirectory();
         if (!measure(sites, parent)) {
             std::printf("%6d sites: failed\n", sites);
             status = 1;
         }
         QOVILog::endLog();
-        removeFolder(root);
     }
 
     DestroyWindow(parent);

@@ -12,6 +12,7 @@
 //   write       CreateFileW, WriteFile, FlushFileBuffers, CloseHandle
 //               (a save must reach the disk, so the floor flushes too)
 #include "QOVICommon.h"
+#include "TestSupport.h"
 
 #include <windows.h>
 
@@ -153,34 +154,13 @@ Figures measure(const std::wstring& root, int sites, int runs)
     return figures;
 }
 
-void removeTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
 
 }  // namespace
 
 int wmain()
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring base = std::wstring(temp) + L"qovi-storebench-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(base.c_str(), nullptr);
+    qovitest::TempFolder folder;
+    const std::wstring& base = folder.path();
 
     printf("Store: load and save of a bank, against plain file calls on as many bytes (medians, ms)\n");
     printf("%7s %10s | %8s %8s %6s | %8s %8s %6s | %10s %10s\n", "sites", "file bytes", "load", "read", "ratio",
@@ -200,6 +180,5 @@ int wmain()
     fflush(stdout);
     QOVILog::endLog();
     SetEnvironmentVariableW(L"QOVI_DATA_DIR", nullptr);
-    removeTree(base);
     return 0;
 }

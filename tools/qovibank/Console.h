@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include "Text.h"
 
 namespace qovibank {
 
@@ -9,14 +10,15 @@ namespace qovibank {
 void writeOut(const std::wstring& text);
 void writeErr(const std::wstring& text);
 
-std::string toUtf8(const std::wstring& text);
-std::wstring fromUtf8(const std::string& text);
+// Text conversion and wiping are the store's own (compiled in from its sources).
+using qovi::fromUtf8;
+using qovi::toUtf8;
+using qovi::wipe;
 // False when the bytes are not valid UTF-8.
-bool fromUtf8Checked(const std::string& text, std::wstring& out);
-
-// Overwrites a buffer that held passwords, then empties it.
-void wipe(std::string& text);
-void wipe(std::wstring& text);
+inline bool fromUtf8Checked(const std::string& text, std::wstring& out)
+{
+    return qovi::fromUtf8Checked(text.data(), text.size(), out);
+}
 
 // The system's message for a Win32 error code, without the line break.
 std::wstring errorText(unsigned long error);
