@@ -7,8 +7,15 @@
 #include "AppGlobals.h"
 #include "QOVICommon.h"
 
+// Every line debugPrint logs carries this module's path and one fixed line:
+// readers of the suite's log know the shared module's lines by them.
 static const wchar_t logSourcePath[] = L"..\\QOVIAppCommon\\Src\\Src\\FPGlobal";
 static const int logSourceLine = 474;
+// Paths and locale names pass through buffers of MAX_PATH characters.
+static const int PATH_CHARS = MAX_PATH;
+// debugPrint grows its buffer up to this many characters for an overlong
+// text before it gives up; no caller comes near it.
+static const size_t DEBUG_PRINT_MAX_CHARS = 1024 * 1024;
 
 std::wstring loadResString(UINT id)
 {
@@ -46,7 +53,7 @@ void debugPrint(const wchar_t* format, ...)
     // grow the buffer until it does (within reason), then cut the text.
     std::vector<wchar_t> buffer(DEBUG_PRINT_CHARS);
     int length = -1;
-    while (length < 0 && buffer.size() <= 1024 * 1024) {
+    while (length < 0 && buffer.size() <= DEBUG_PRINT_MAX_CHARS) {
         va_list arguments;
         va_start(arguments, format);
         length = vswprintf(buffer.data(), buffer.size(), format, arguments);
@@ -79,14 +86,18 @@ std::wstring helpLanguageCode(LANGID language)
     case 0x0416:  // Portuguese (Brazil)
         return L"PTG";
     default: {
-        wchar_t name[260] = {};
-        GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT), LOCALE_SABBREVLANGNAME, name, 260);
+        wchar_t name[PATH_CHARS] = {};
+        GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT), LOCALE_SABBREVLANGNAME, name, PATH_CHARS);
         return name;
     }
     }
 }
 
 std::wstring helpFileName(LANGID language) { return L"Ostrelin_" + helpLanguageCode(language) + L".CHM"; }
+
+// The help window opens on its table of contents (htmlhelp.h's value; the
+// header is not part of every tool chain).
+static const UINT HH_DISPLAY_TOC = 1;
 
 static HtmlHelpEntry htmlHelpEntry;
 
@@ -109,14 +120,14 @@ static HtmlHelpEntry platformHtmlHelp()
 
 static void openHelpFile(HKEY key)
 {
-    wchar_t installPath[260] = {};
+    wchar_t installPath[PATH_CHARS] = {};
     DWORD size = sizeof installPath;
     DWORD type = 0;
     if (RegQueryValueExW(key, L"InstallPath", nullptr, &type, reinterpret_cast<BYTE*>(installPath), &size) !=
             ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return;
-    installPath[259] = L'\0';
+    installPath[PATH_CHARS - 1] = L'\0';  // a registry string need not end in one
     if (!PathFileExistsW(installPath))
         return;
 
@@ -136,7 +147,7 @@ static void openHelpFile(HKEY key)
         return;
     }
     if (HtmlHelpEntry entry = platformHtmlHelp())
-        entry(GetDesktopWindow(), fullPath, 1 /* HH_DISPLAY_TOC */, 0);
+        entry(GetDesktopWindow(), fullPath, HH_DISPLAY_TOC, 0);
 }
 
 void OnQOVIHelp()

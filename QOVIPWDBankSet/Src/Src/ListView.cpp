@@ -41,9 +41,12 @@ void insertColumn(HWND list, int column, int width, const std::wstring& header)
     SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
 }
 
+// The header's format buffer: the strings stay well under it in every language.
+static const int HEADER_TEXT_CHARS = 256;
+
 std::wstring headerText(UINT id)
 {
-    wchar_t buffer[256] = {};
+    wchar_t buffer[HEADER_TEXT_CHARS] = {};
     wsprintfW(buffer, loadResString(id).c_str());
     return buffer;
 }

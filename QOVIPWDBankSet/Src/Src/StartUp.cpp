@@ -26,15 +26,20 @@ bool isInvalidPointer(const void* pointer)
 
 bool isValidPointer(const void* pointer) { return !isInvalidPointer(pointer); }
 
+// Room for a locale name: LOCALE_NAME_MAX_LENGTH (85) and some.
+static const int LOCALE_NAME_CHARS = 90;
+// Room for the main dialog's caption in every language.
+static const int CAPTION_CHARS = 150;
+
 void selectUILanguage(LANGID* language)
 {
     *language = GetUserDefaultUILanguage();
-    wchar_t localeName[90] = {};
-    LCIDToLocaleName(MAKELCID(*language, SORT_DEFAULT), localeName, 90, 0);
+    wchar_t localeName[LOCALE_NAME_CHARS] = {};
+    LCIDToLocaleName(MAKELCID(*language, SORT_DEFAULT), localeName, LOCALE_NAME_CHARS, 0);
     SetThreadLocale(MAKELCID(*language, SORT_DEFAULT));
     // A multi-string of one name: the name, its terminator, and one more.
-    wchar_t languages[92] = {};
-    lstrcpynW(languages, localeName, 90);
+    wchar_t languages[LOCALE_NAME_CHARS + 2] = {};
+    lstrcpynW(languages, localeName, LOCALE_NAME_CHARS);
     ULONG count = 1;
     SetThreadPreferredUILanguages(MUI_LANGUAGE_NAME, languages, &count);
 
@@ -63,8 +68,8 @@ static bool acquireCompanionMutex(HINSTANCE instance, HANDLE* companionMutex)
         *companionMutex = mutex;
         return true;
     }
-    wchar_t caption[150] = {};
-    LoadStringW(instance, IDS_MAIN_CAPTION, caption, 150);
+    wchar_t caption[CAPTION_CHARS] = {};
+    LoadStringW(instance, IDS_MAIN_CAPTION, caption, CAPTION_CHARS);
     if (HWND running = FindWindowW(L"#32770", caption)) {
         ShowWindow(running, SW_MINIMIZE);
         ShowWindow(running, SW_RESTORE);
