@@ -31,7 +31,7 @@ protected:
     // The value handed to Save for the item of the row, or "<none>".
     std::wstring handedOver(int row) const
     {
-        const std::wstring* value = editState().takenOverValue(editState().inputItems[row]);
+        const std::wstring* value = editState().takenOverValue(row);
         return value ? *value : L"<none>";
     }
     bool stillModal() const { return !IsWindowEnabled(editor); }

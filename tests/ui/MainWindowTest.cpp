@@ -171,7 +171,7 @@ TEST_F(MainWindowTest, OpensOnTheSettingsPageAndTabsSwitchThePages)
     EXPECT_EQ(2, TabCtrl_GetItemCount(tab));
     EXPECT_EQ(AppGlobals.mainState->titleFont,
               reinterpret_cast<HFONT>(SendMessageW(control(IDC_MAIN_TITLE), WM_GETFONT, 0, 0)));
-    EXPECT_NE(nullptr, AppGlobals.mainState->helpImage.image());
+    EXPECT_NE(nullptr, AppGlobals.mainState->buttons.helpIcon.image());
     EXPECT_EQ(0, AppGlobals.mainState->dirty);
     EXPECT_EQ(0, TabCtrl_GetCurSel(tab));
     EXPECT_TRUE(IsWindowVisible(AppGlobals.hSettingsPage));

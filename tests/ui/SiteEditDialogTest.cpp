@@ -41,8 +41,8 @@ protected:
     {
         EXPECT_EQ(open, IsWindowEnabled(button(IDC_SITE_EDIT_OPEN)) != FALSE);
         EXPECT_EQ(remove, IsWindowEnabled(button(IDC_SITE_EDIT_REMOVE)) != FALSE);
-        EXPECT_EQ(open ? 1 : 0, editState().editEnabled);
-        EXPECT_EQ(remove ? 1 : 0, editState().deleteEnabled);
+        EXPECT_EQ(open ? 1 : 0, editState().buttons.available[2]);
+        EXPECT_EQ(remove ? 1 : 0, editState().buttons.available[3]);
     }
     size_t storedInputCount(const std::wstring& site) const
     {
@@ -100,8 +100,6 @@ TEST_F(SiteEditDialogTest, FillShowsTheFirstUserNameAndPasswordItems)
         EXPECT_EQ(rows, inputRows());
         EXPECT_EQ(cases[i].elements, inputElements());
         EXPECT_EQ(std::vector<int>{0}, listViewSelectedRows(inputList()));
-        EXPECT_EQ(cases[i].nameLength, editState().nameLength);
-        EXPECT_EQ(cases[i].idLength, editState().idLength);
         expectButtons(true, true);
         closeEditor();
     }
@@ -188,7 +186,7 @@ TEST_F(SiteEditDialogTest, RemovingRowsKeepsRowsAndElementsInStep)
         EXPECT_EQ(c.left, shown);
         EXPECT_EQ(c.removed, removed);
         const int marked = c.removed.empty() ? 0 : 1;
-        EXPECT_EQ(marked, editState().itemsDeleted);
+        EXPECT_EQ(marked, editState().removedItems.empty() ? 0 : 1);
         EXPECT_EQ(marked, editState().modified);
         EXPECT_EQ(marked, takeModifiedPosts());
         EXPECT_EQ(marked, countAndRemovePosted(editor, WM_PWDBANK_MODIFIED));
@@ -318,7 +316,7 @@ TEST_F(SiteEditDialogTest, ButtonsUseTheRepaintFlags)
     };
     EXPECT_TRUE(repaintedBy(WM_MOUSEMOVE, 5));
     EXPECT_FALSE(repaintedBy(WM_MOUSEMOVE, 6));
-    EXPECT_EQ(1, editState().looks[2].hover);
+    EXPECT_EQ(1, editState().buttons.looks[2].hover);
 
     selectListViewRows(inputList(), {});
     ASSERT_FALSE(IsWindowEnabled(open));
@@ -326,5 +324,5 @@ TEST_F(SiteEditDialogTest, ButtonsUseTheRepaintFlags)
     SendMessageW(open, WM_SETCURSOR, reinterpret_cast<WPARAM>(open), HTCLIENT);
     EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
     EXPECT_TRUE(repaintedBy(WM_MOUSELEAVE, 0));
-    EXPECT_EQ(1, editState().looks[2].normal);
+    EXPECT_EQ(1, editState().buttons.looks[2].normal);
 }

@@ -20,8 +20,8 @@ protected:
     {
         EXPECT_EQ(open, enabled(IDC_SITE_LIST_OPEN));
         EXPECT_EQ(remove, enabled(IDC_SITE_LIST_DELETE));
-        EXPECT_EQ(open ? 1 : 0, listState().editEnabled);  // the painter greys the label at 0
-        EXPECT_EQ(remove ? 1 : 0, listState().deleteEnabled);
+        EXPECT_EQ(open ? 1 : 0, listState().buttons.available[0]);  // the painter greys the label at 0
+        EXPECT_EQ(remove ? 1 : 0, listState().buttons.available[1]);
     }
     std::wstring text(UINT id) { return loadResString(id); }
 };
@@ -147,7 +147,7 @@ TEST_F(SiteListPageTest, OpeningShowsTheSelectedSiteInTheEditDialog)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         selectListViewRows(siteList(), c.rows);
-        listState().looks[1] = SkinButtonLook{0, 1, 0, 0};  // left hovered while the dialog runs
+        listState().buttons.looks[1] = SkinButtonLook{0, 1, 0, 0};  // left hovered while the dialog runs
         std::wstring shownName;
         {
             ModalAnswerer answerer;
@@ -168,7 +168,7 @@ TEST_F(SiteListPageTest, OpeningShowsTheSelectedSiteInTheEditDialog)
         EXPECT_EQ(L"https://" + first + L".example/login", AppGlobals.selectedSiteUrl);
         EXPECT_EQ(L"form-" + first, AppGlobals.selectedSiteFormId);
         EXPECT_EQ(L"login-" + first, AppGlobals.selectedSiteFormName);
-        EXPECT_EQ(c.opens ? 1 : 0, listState().looks[1].normal);
+        EXPECT_EQ(c.opens ? 1 : 0, listState().buttons.looks[1].normal);
         EXPECT_EQ(nullptr, AppGlobals.siteEditState);
         EXPECT_EQ(nullptr, GetCapture());
     }
@@ -196,7 +196,7 @@ protected:
     }
     const char* look(int slot) const
     {
-        const SkinButtonLook& l = listState().looks[slot];
+        const SkinButtonLook& l = listState().buttons.looks[slot];
         if (l.normal + l.hover + l.pressed != 1)
             return "inconsistent";
         return l.normal ? "normal" : l.hover ? "hover" : "pressed";
@@ -224,7 +224,7 @@ TEST_F(SiteListButtonTest, EveryMoveRepaints)
         EXPECT_TRUE(repaintedBy(step.message, step.x, step.y));
         EXPECT_STREQ(step.look, look(0));
     }
-    EXPECT_EQ(0, listState().looks[0].tracking);
+    EXPECT_EQ(0, listState().buttons.looks[0].tracking);
     EXPECT_STREQ("normal", look(1));
 }
 
@@ -232,7 +232,7 @@ TEST_F(SiteListButtonTest, DisabledButtonIgnoresTheMouseAndShowsTheArrow)
 {
     sendMouse(open, WM_MOUSEMOVE, 5, 5);
     ASSERT_STREQ("hover", look(0));
-    const int tracking = listState().looks[0].tracking;
+    const int tracking = listState().buttons.looks[0].tracking;
     ASSERT_NE(0, tracking);
     EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), cursorOver(open));
 
@@ -244,7 +244,7 @@ TEST_F(SiteListButtonTest, DisabledButtonIgnoresTheMouseAndShowsTheArrow)
         SCOPED_TRACE(testing::Message() << "message " << message);
         EXPECT_FALSE(repaintedBy(message, 5, 5));
         EXPECT_STREQ("hover", look(0));
-        EXPECT_EQ(tracking, listState().looks[0].tracking);
+        EXPECT_EQ(tracking, listState().buttons.looks[0].tracking);
     }
     EXPECT_EQ(open, GetCapture()) << "a disabled button does not release the capture";
     EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), cursorOver(open));

@@ -185,7 +185,7 @@ TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
             takeOverAt(value.first, value.second);
         save({savedBox});
         EXPECT_EQ(std::make_pair(1, 0), takeMarks());
-        EXPECT_EQ(0, editState().itemsDeleted);
+        EXPECT_TRUE(editState().removedItems.empty());
         EXPECT_TRUE(editState().takenOverValues.empty());
         EXPECT_TRUE(editorOpen());
         EXPECT_EQ(c.logged, countInLog(c.logLine) - logged);
@@ -217,7 +217,7 @@ TEST_F(SiteSaveTest, BothRowsRemovedTakeTheSiteAndEndTheDialog)
     EXPECT_EQ(Strings({L"shop"}), siteElements());
     EXPECT_FALSE(IsWindowEnabled(listButton(IDC_SITE_LIST_OPEN)));
     EXPECT_FALSE(IsWindowEnabled(listButton(IDC_SITE_LIST_DELETE)));
-    EXPECT_EQ(0, listState().editEnabled + listState().deleteEnabled);
+    EXPECT_EQ(0, listState().buttons.available[0] + listState().buttons.available[1]);
     EXPECT_EQ(Strings({L"shop"}), storedSitesAfterClosing());
 }
 

@@ -190,10 +190,9 @@ TEST(SkinPainting, TextButtonsDrawImageAndCentredLabel)
 {
     for (float scale : {1.0f, 1.5f}) {
         DpiScale dpi(scale);
-        SkinButtonLook look;
-        SkinButtonContext context = {&look, nullptr, &textSlot, 1, nullptr};
+        SkinButtonGroup group;
         Canvas canvas(80, 24);
-        renderSkinButton(canvas.dc(), 80, 24, context);
+        renderSkinButton(canvas.dc(), 80, 24, textSlot, group, 0);
         EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(40, 0)) << "row 0 stays: the image starts one pixel down";
         EXPECT_EQ(RGB(68, 68, 68), canvas.pixel(0, 12)) << "the image's border";
         RECT label = canvas.boxOf(isDark, 3);  // inside the image's border
@@ -205,11 +204,11 @@ TEST(SkinPainting, TextButtonsDrawImageAndCentredLabel)
 
 TEST(SkinPainting, ListButtonLabelIsGreyWhileUnavailable)
 {
-    SkinButtonLook look;
+    SkinButtonGroup group;
     for (int available : {1, 0}) {
-        SkinButtonContext context = {&look, nullptr, &listSlot, available, nullptr};
+        group.available[0] = available;
         Canvas canvas(64, 25);
-        renderSkinButton(canvas.dc(), 64, 25, context);
+        renderSkinButton(canvas.dc(), 64, 25, listSlot, group, 0);
         RECT dark = canvas.boxOf([](COLORREF c) { return GetRValue(c) < 60 && GetGValue(c) < 60; }, 3);
         RECT grey = canvas.boxOf(isLabelGrey, 3);
         if (available) {
@@ -223,15 +222,13 @@ TEST(SkinPainting, ListButtonLabelIsGreyWhileUnavailable)
 
 TEST(SkinPainting, HelpIconSizeAndPlaceFollowTheDpi)
 {
-    SkinImage icon;
-    icon.load(IDP_HELP_ICON, SkinImageKind::Png);
+    SkinButtonGroup group;
+    group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
     const struct { float scale; int width, height; } cases[] = {{1.0f, 30, 22}, {1.25f, 38, 28}, {1.5f, 45, 33}};
     for (const auto& c : cases) {
         DpiScale dpi(c.scale);
-        SkinButtonLook look;
-        SkinButtonContext context = {&look, nullptr, &helpSlot, 1, &icon};
         Canvas canvas(c.width, c.height);
-        renderSkinButton(canvas.dc(), c.width, c.height, context);
+        renderSkinButton(canvas.dc(), c.width, c.height, helpSlot, group, 0);
         RECT blue = canvas.boxOf(isBlue);
         float side = 16.0f * c.scale;
         float x = (c.width - side - 0.5f) / 2, y = (c.height - side + 0.5f) / 2;
@@ -246,10 +243,9 @@ TEST(SkinPainting, MissingImageDrawsOnlyTheLabel)
 {
     SkinButtonSlot missing = textSlot;
     missing.normalImage = 9999;
-    SkinButtonLook look;
-    SkinButtonContext context = {&look, nullptr, &missing, 1, nullptr};
+    SkinButtonGroup group;
     Canvas canvas(80, 24);
-    renderSkinButton(canvas.dc(), 80, 24, context);
+    renderSkinButton(canvas.dc(), 80, 24, missing, group, 0);
     EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(0, 12));
     RECT label = canvas.boxOf(isDark, 3);
     EXPECT_LT(label.left, label.right);
@@ -262,10 +258,9 @@ TEST(SkinPainting, FooterImageIsTallerAtHighDpi)
         const float scale = c.first;
         const int extra = c.second;
         DpiScale dpi(scale);
-        SkinButtonLook look;
-        SkinButtonContext context = {&look, nullptr, &textSlot, 1, nullptr};
+        SkinButtonGroup group;
         Canvas canvas(67, 40);
-        renderSkinButton(canvas.dc(), 67, 21, context);
+        renderSkinButton(canvas.dc(), 67, 21, textSlot, group, 0);
         EXPECT_NE(RGB(10, 200, 10), canvas.pixel(33, 21 + extra)) << scale;  // the image's bottom row
         EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(33, 23 + extra)) << scale;
     }

@@ -25,7 +25,7 @@ const int STRING_BUFFER_CHARS = 1024;
 struct AppGlobalsData {
     HINSTANCE hInstance = nullptr;
     LANGID uiLanguage = 1033;
-    int titleFontHeight = 24;
+    int titleFontHeight = 24;  // pixels at 96 DPI until start-up measures the display
     float dpiScale = 1.0f;
     QOVIUserInfo* currentUser = nullptr;
     MainWindowState* mainState = nullptr;
@@ -66,3 +66,17 @@ void notifyPasswordListener();
 
 // Logs an exception caught at the boundary of a window or dialog procedure.
 void logUnexpectedException(const wchar_t* procedure);
+
+// Runs the handler of one message of a window, dialog or subclass procedure.
+// No C++ exception may cross into the system's code: one that reaches here
+// is logged, and the message gets 0 (FALSE, not handled).
+template <typename Handler>
+auto guardedCall(const wchar_t* procedure, Handler handler) -> decltype(handler())
+{
+    try {
+        return handler();
+    } catch (...) {
+        logUnexpectedException(procedure);
+        return 0;
+    }
+}

@@ -9,11 +9,22 @@
 #include "SettingsPage.h"
 #include "resource.h"
 
-static const SkinButtonSlot footerSlots[MAIN_BUTTON_COUNT] = {
+static const wchar_t LOG_PATH[] = L".\\Src\\Src\\MainWindow.cpp";
+
+// The footer buttons; the main dialog runs their clicks (WM_COMMAND).
+const int FOOTER_BUTTON_COUNT = 3;  // Apply, Close, Help
+static const SkinButtonSlot footerSlots[FOOTER_BUTTON_COUNT] = {
     {IDC_MAIN_APPLY, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, IDS_BUTTON_APPLY, 1, true, 0.0f, false},
     {IDC_MAIN_CLOSE, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, IDS_BUTTON_CLOSE, 1, true, 0.0f, false},
     {IDC_MAIN_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, 0, 1, false, -0.5f, false},
 };
+
+static SkinButtonGroup* footerButtonGroup()
+{
+    return AppGlobals.mainState ? &AppGlobals.mainState->buttons : nullptr;
+}
+
+static const SkinButtonSet footerButtons = {footerSlots, FOOTER_BUTTON_COUNT, footerButtonGroup, false, false};
 
 // ------------------------------------------------------------ the state --
 
@@ -34,7 +45,8 @@ MainWindowState::~MainWindowState()
         DeleteObject(titleBrush);
         titleBrush = nullptr;
     }
-    helpImage.release();
+    // The pages are modeless: EndDialog only marks them ended, and they go
+    // with the main dialog. Start-up's own state releases the users again.
     EndDialog(AppGlobals.hSiteListPage, 0);
     EndDialog(AppGlobals.hSettingsPage, 0);
     QOVIUserInfoManager::releaseUsers();
@@ -54,7 +66,7 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
     AppGlobals.dpiScale = displayDpiScale();
     AppGlobals.hMainDialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
     if (!AppGlobals.hMainDialog || !AppGlobals.mainState) {
-        QOVILog::debugLog(L".\\Src\\Src\\MainWindow.cpp", __LINE__, L"The main dialog could not be created.");
+        QOVILog::debugLog(LOG_PATH, __LINE__, L"The main dialog could not be created.");
         if (AppGlobals.hMainDialog)
             DestroyWindow(AppGlobals.hMainDialog);
         AppGlobals.hMainDialog = nullptr;
@@ -65,14 +77,11 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), dialog, SiteListPageProc, 0);
     AppGlobals.hSettingsPage =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
-    for (const SkinButtonSlot& slot : footerSlots)
-        SetWindowSubclass(GetDlgItem(dialog, slot.controlId), FooterButtonProc, 0, 0);
+    attachSkinButtons(dialog, footerButtons, AppGlobals.mainState->buttons);
     if (AppGlobals.hSiteListPage)
         ShowWindow(AppGlobals.hSiteListPage, SW_HIDE);
     if (AppGlobals.hSettingsPage)
         ShowWindow(AppGlobals.hSettingsPage, SW_HIDE);
-    for (int i = 0; i < MAIN_BUTTON_COUNT; ++i)
-        AppGlobals.mainState->buttonWindows[i] = GetDlgItem(dialog, footerSlots[i].controlId);
     centerWindow(dialog);
     ShowWindow(dialog, SW_SHOW);
     ShowWindow(AppGlobals.hSettingsPage, SW_SHOW);
@@ -142,28 +151,6 @@ void centerWindow(HWND window)
 
 // ------------------------------------------------------ footer buttons --
 
-int buttonIndexOf(HWND window)
-{
-    MainWindowState* state = AppGlobals.mainState;
-    if (!state)
-        return 0;
-    if (window == state->buttonWindows[0])
-        return 0;
-    if (window == state->buttonWindows[1])
-        return 1;
-    return 2;
-}
-
-static SkinButtonContext footerContext(MainWindowState& state, int index)
-{
-    return SkinButtonContext{&state.looks[index], &state.repaint, &footerSlots[index], 1, &state.helpImage};
-}
-
-void paintFooterButton(MainWindowState& state, HWND button)
-{
-    paintSkinButton(button, footerContext(state, buttonIndexOf(button)));
-}
-
 static void onApplyClick()
 {
     MainWindowState* state = AppGlobals.mainState;
@@ -180,50 +167,18 @@ static void onApplyClick()
     }
 }
 
-static void onFooterClick(int index)
+static void onMainCommand(HWND dialog, int id)
 {
-    switch (index) {
-    case 0:
+    switch (id) {
+    case IDC_MAIN_APPLY:
         onApplyClick();
         break;
-    case 1:
-        SendMessageW(AppGlobals.hMainDialog, WM_CLOSE, 0, 0);
+    case IDC_MAIN_CLOSE:
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
         break;
-    default:
+    case IDC_MAIN_HELP:
         OnQOVIHelp();
         break;
-    }
-}
-
-static LRESULT footerButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    MainWindowState* state = AppGlobals.mainState;
-    if (!state)
-        return DefSubclassProc(button, message, wParam, lParam);
-    int index = buttonIndexOf(button);
-    if (message == WM_LBUTTONUP) {
-        if (isPointInButton(button, lParam))
-            onFooterClick(index);
-        ReleaseCapture();
-        return 1;
-    }
-    LRESULT result = 0;
-    if (handleSkinButtonMessage(button, message, wParam, lParam, footerContext(*state, index), &result))
-        return result;
-    return DefSubclassProc(button, message, wParam, lParam);
-}
-
-LRESULT CALLBACK FooterButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
-{
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(button, FooterButtonProc, 0);
-        return DefSubclassProc(button, message, wParam, lParam);
-    }
-    try {
-        return footerButtonMessage(button, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"FooterButtonProc");
-        return 0;
     }
 }
 
@@ -250,11 +205,8 @@ static void onMainInitDialog(HWND dialog)
     MainWindowState* state = AppGlobals.mainState;
     if (!state)
         return;
-    state->helpImage.load(IDP_HELP_ICON, SkinImageKind::Png);
     state->titleFont = createSkinFont(AppGlobals.titleFontHeight, FW_BOLD, skinFaceName);
     SendDlgItemMessageW(dialog, IDC_MAIN_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->titleFont), TRUE);
-    for (SkinButtonLook& look : state->looks)
-        look = SkinButtonLook();
 }
 
 static INT_PTR onMainCtlColorStatic(HDC dc, HWND control)
@@ -266,6 +218,8 @@ static INT_PTR onMainCtlColorStatic(HDC dc, HWND control)
         DeleteObject(state->titleBrush);
         state->titleBrush = nullptr;
     }
+    // 1 is no brush: the control then paints no background of its own, and
+    // the skin picture under it shows through.
     if (GetDlgCtrlID(control) != IDC_MAIN_TITLE)
         return 1;
     SetBkColor(dc, SKIN_HEADER_COLOR);
@@ -304,6 +258,9 @@ static INT_PTR mainDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG:
         onMainInitDialog(dialog);
         return TRUE;
+    case WM_COMMAND:
+        onMainCommand(dialog, LOWORD(wParam));
+        return 0;
     case WM_CTLCOLORSTATIC:
         return onMainCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_PWDBANK_MODIFIED:
@@ -333,10 +290,5 @@ static INT_PTR mainDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        return mainDialogMessage(dialog, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"MainDialogProc");
-        return 0;
-    }
+    return guardedCall(L"MainDialogProc", [&] { return mainDialogMessage(dialog, message, wParam, lParam); });
 }

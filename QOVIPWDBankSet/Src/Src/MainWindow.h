@@ -6,14 +6,11 @@
 #include <windows.h>
 #include "Skin.h"
 
-const int MAIN_BUTTON_COUNT = 3;  // Apply, Close, Help
-
 struct MainWindowState {
     // Fetches the current user into AppGlobals.currentUser; loadUser also
     // loads its data from the store.
     explicit MainWindowState(bool loadUser);
-    // Deletes the title font and brush, releases the help image, ends the
-    // pages and releases the users.
+    // Deletes the title font and brush, ends the pages and releases the users.
     ~MainWindowState();
     MainWindowState(const MainWindowState&) = delete;
     MainWindowState& operator=(const MainWindowState&) = delete;
@@ -21,31 +18,26 @@ struct MainWindowState {
     // Builds the main window, runs the message loop until WM_QUIT and returns
     // its wParam; -1 when the main dialog could not be created.
     int runMainWindow(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
-    // The two halves of runMainWindow: dialogs 51, 53 and 52 made, subclassed,
-    // centred and shown (false when the main dialog could not be made); then
-    // the loop, which returns the WM_QUIT wParam.
+    // The two halves of runMainWindow: dialogs 51, 53 and 52 made, centred
+    // and shown (false when the main dialog could not be made); then the
+    // loop, which returns the WM_QUIT wParam.
     bool createMainWindow(HINSTANCE instance);
     int runMessageLoop();
     // Shows the page of currentTab and hides the other.
     void switchPage();
 
     int dirty = 0;       // 1 while there are changes Apply must save
-    int currentTab = 1;  // the tab control's selection as last read
-    HWND buttonWindows[MAIN_BUTTON_COUNT] = {};
+    // The tab control's selection as last read. It starts at 1 although tab 0
+    // is selected: only a tab notification reads it, and createMainWindow
+    // shows the settings page itself.
+    int currentTab = 1;
     HFONT titleFont = nullptr;
     HBRUSH titleBrush = nullptr;
-    SkinImage helpImage;
-    SkinButtonLook looks[MAIN_BUTTON_COUNT];
-    SkinRepaintFlags repaint;
+    SkinButtonGroup buttons;  // Apply, Close, Help
 };
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK FooterButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
-                                  DWORD_PTR referenceData);
-void paintFooterButton(MainWindowState& state, HWND button);
 
-// Index of a footer button window (any unknown window counts as Help).
-int buttonIndexOf(HWND window);
 void paintMainBackground(HWND dialog, HDC dc);
 // Centres the window over its visible parent, or in its monitor's work area.
 void centerWindow(HWND window);

@@ -1,20 +1,21 @@
 #include "QOVIPWDBankInfoEditDlg.h"
 
 #include <commctrl.h>
-#include <cstring>
-#include <cwchar>
 #include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "ListView.h"
 #include "QOVICommon.h"
-#include "QOVIPWDBankInfoSettingDlg.h"
 #include "QOVIPWDBankIputItemEditDlg.h"
+#include "SiteEditSave.h"
 #include "resource.h"
 
 static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankInfoEditDlg.cpp";
+// The line readers of the suite's log know "Get Input item information." by.
+static const int LOG_LINE_INPUT_ITEMS = 329;
 
-// In the order of the state's button slots.
+// The dialog's five buttons; the dialog runs their clicks (WM_COMMAND).
+enum { SAVE_SLOT, CLOSE_SLOT, OPEN_SLOT, REMOVE_SLOT, HELP_SLOT, SITE_EDIT_BUTTON_COUNT };
 static const SkinButtonSlot siteEditSlots[SITE_EDIT_BUTTON_COUNT] = {
     {IDC_SITE_EDIT_SAVE, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, IDS_BUTTON_APPLY, 1, false, 0.0f,
      false},
@@ -26,8 +27,20 @@ static const SkinButtonSlot siteEditSlots[SITE_EDIT_BUTTON_COUNT] = {
      IDS_BUTTON_DELETE, 0, false, 0.0f, true},
     {IDC_SITE_EDIT_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED, 0, 1, false, 0.5f, false},
 };
-const int OPEN_SLOT = 2;
-const int REMOVE_SLOT = 3;
+
+static SkinButtonGroup* siteEditButtonGroup()
+{
+    return AppGlobals.siteEditState ? &AppGlobals.siteEditState->buttons : nullptr;
+}
+
+static const SkinButtonSet siteEditButtons = {siteEditSlots, SITE_EDIT_BUTTON_COUNT, siteEditButtonGroup, false,
+                                              false};
+
+// Column widths at 96 DPI: the row label ("User name", "Password" and their
+// translations), and the value, which takes the rest of the list. Column 1
+// holds the item's name for the program only and is hidden.
+static const int LABEL_COLUMN_WIDTH = 100;
+static const int VALUE_COLUMN_WIDTH = 290;
 
 // ------------------------------------------------------------- helpers --
 
@@ -41,7 +54,6 @@ SiteEditState::SiteEditState()
 {
     captionFont = createSkinFont(AppGlobals.titleFontHeight, FW_BOLD, skinFaceName);
     backgroundImage.load(IDP_EDIT_BACKGROUND, SkinImageKind::Png);
-    helpImage.load(IDP_HELP_ICON, SkinImageKind::Png);
 }
 
 SiteEditState::~SiteEditState()
@@ -50,50 +62,20 @@ SiteEditState::~SiteEditState()
         ReleaseDC(inputsLabel, inputsLabelDC);
     if (nameLabelDC)
         ReleaseDC(nameLabel, nameLabelDC);
-    backgroundImage.release();
-    helpImage.release();
-    if (captionFont) {
+    if (captionFont)
         DeleteObject(captionFont);
-        captionFont = nullptr;
-    }
-    if (captionBrush) {
+    if (captionBrush)
         DeleteObject(captionBrush);
-        captionBrush = nullptr;
-    }
     forgetTakenOverValues();
-}
-
-int SiteEditState::buttonIndex(HWND button)
-{
-    SiteEditState* state = AppGlobals.siteEditState;
-    if (!state)
-        return 0;
-    for (int slot = 0; slot < SITE_EDIT_BUTTON_COUNT - 1; ++slot) {
-        if (button == state->buttons[slot])
-            return slot;
-    }
-    return SITE_EDIT_BUTTON_COUNT - 1;
-}
-
-void SiteEditState::setEditEnabled(bool enabled)
-{
-    EnableWindow(buttons[OPEN_SLOT], enabled ? TRUE : FALSE);
-    editEnabled = enabled ? 1 : 0;
-}
-
-void SiteEditState::setDeleteEnabled(bool enabled)
-{
-    EnableWindow(buttons[REMOVE_SLOT], enabled ? TRUE : FALSE);
-    deleteEnabled = enabled ? 1 : 0;
 }
 
 void SiteEditState::followSelection()
 {
     const int selected = selectedCount(listView);
-    setEditEnabled(selected == 1);
-    setDeleteEnabled(selected >= 1);
-    InvalidateRect(buttons[OPEN_SLOT], nullptr, TRUE);
-    InvalidateRect(buttons[REMOVE_SLOT], nullptr, TRUE);
+    buttons.setAvailable(OPEN_SLOT, selected == 1);
+    buttons.setAvailable(REMOVE_SLOT, selected >= 1);
+    InvalidateRect(buttons.windows[OPEN_SLOT], nullptr, TRUE);
+    InvalidateRect(buttons.windows[REMOVE_SLOT], nullptr, TRUE);
 }
 
 void SiteEditState::loadSiteName(HWND dialog)
@@ -116,11 +98,11 @@ void SiteEditState::fillInputList()
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_LABELTIP | LVS_EX_FULLROWSELECT);
     // Columns can be neither clicked nor resized.
     EnableWindow(reinterpret_cast<HWND>(SendMessageW(listView, LVM_GETHEADER, 0, 0)), FALSE);
-    insertColumn(listView, 0, scaledWidth(100), headerText(IDS_INPUT_COLUMN_ITEM));
-    insertColumn(listView, 1, 0, L" ");  // the item's name, hidden
-    insertColumn(listView, 2, scaledWidth(290), headerText(IDS_INPUT_COLUMN_VALUE));
+    insertColumn(listView, 0, scaledWidth(LABEL_COLUMN_WIDTH), headerText(IDS_INPUT_COLUMN_ITEM));
+    insertColumn(listView, 1, 0, L" ");
+    insertColumn(listView, 2, scaledWidth(VALUE_COLUMN_WIDTH), headerText(IDS_INPUT_COLUMN_VALUE));
 
-    QOVILog::debugLog(LOG_PATH, 329, L"Get Input item information.");
+    QOVILog::debugLog(LOG_PATH, LOG_LINE_INPUT_ITEMS, L"Get Input item information.");
     AppGlobals.currentUser->getPWDBankInfo()->getInputItems(inputItems, storedName);
 
     const std::wstring userNameLabel = loadResString(IDS_ROW_USER_NAME);
@@ -140,26 +122,23 @@ void SiteEditState::fillInputList()
         const QOVIInputItem& input = *inputItems[i];
         const std::wstring& name = input.getstrName();
         const std::wstring& type = input.getstrType();
-        const std::wstring& id = input.getstrId();
-        nameLength = static_cast<int>(name.size());
-        idLength = static_cast<int>(id.size());
-
+        // A nameless item of another type keeps a row labelled as a user name
+        // with no value, so the user can still remove it.
         if (name.empty()) {
             setRowText(listView, row, 0, userNameLabel);
             setRowText(listView, row, 1, userNameLabel);
         }
-        if (type == L"text") {
+        if (type == INPUT_TYPE_TEXT) {
             if (userNameRows == 1)
                 break;
             setRowText(listView, row, 0, userNameLabel);
-            setRowText(listView, row, 1, name.empty() ? id : name);
+            setRowText(listView, row, 1, name.empty() ? input.getstrId() : name);
             setRowText(listView, row, 2, input.getstrValue());
             ++userNameRows;
-        } else if (type == L"password") {
-            // One asterisk per UTF-16 code unit of the value.
+        } else if (type == INPUT_TYPE_PASSWORD) {
             setRowText(listView, row, 0, passwordLabel);
             setRowText(listView, row, 1, name);
-            setRowText(listView, row, 2, std::wstring(input.getstrValue().size(), L'*'));
+            setRowText(listView, row, 2, std::wstring(input.getstrValue().size(), PASSWORD_MASK));
             break;
         }
     }
@@ -205,16 +184,13 @@ void SiteEditState::deleteSelectedInputs(HWND dialog)
         if (row < 0 || static_cast<size_t>(row) >= inputItems.size())
             break;
         const QOVIInputItem& input = *inputItems[row];
-        lastDeletedName = input.getstrName();
-        lastDeletedId = input.getstrId();
-        removedItems.push_back(RemovedInputItem{lastDeletedName, lastDeletedId});
+        removedItems.push_back(RemovedInputItem{input.getstrName(), input.getstrId()});
         inputItems.erase(inputItems.begin() + row);
         SendMessageW(list, LVM_DELETEITEM, row, 0);
         UpdateWindow(list);
         ++removed;
     }
     if (removed > 0) {
-        itemsDeleted = 1;
         PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
         PostMessageW(dialog, WM_PWDBANK_MODIFIED, 0, 0);
         modified = 1;
@@ -227,14 +203,12 @@ void SiteEditState::deleteSelectedInputs(HWND dialog)
 void SiteEditState::openSelectedInput(HWND dialog)
 {
     const int selected = selectedCount(listView);
-    const int row = firstSelectedRow(listView);
-    if (row >= 0 && static_cast<size_t>(row) < inputItems.size()) {
-        const QOVIInputItem& input = *inputItems[row];
-        AppGlobals.selectedInputName = input.getstrName();
+    if (const QOVIInputItem* input = inputItemOfRow(firstSelectedRow(listView))) {
+        AppGlobals.selectedInputName = input->getstrName();
         wipeString(AppGlobals.selectedInputValue);
-        AppGlobals.selectedInputValue = input.getstrValue();
-        AppGlobals.selectedInputType = input.getstrType();
-        AppGlobals.selectedInputId = input.getstrId();
+        AppGlobals.selectedInputValue = input->getstrValue();
+        AppGlobals.selectedInputType = input->getstrType();
+        AppGlobals.selectedInputId = input->getstrId();
     }
     if (selected == 1) {
         helpAllowed = 0;
@@ -246,75 +220,50 @@ void SiteEditState::openSelectedInput(HWND dialog)
     }
 }
 
-void SiteEditState::closeSiteEdit(HWND dialog)
+const QOVIInputItem* SiteEditState::inputItemOfRow(int row) const
 {
-    EndDialog(dialog, IDC_SITE_EDIT_CLOSE);
-    SendMessageW(siteListView(), WM_SETFOCUS, 0, 0);
-    wipeString(AppGlobals.pendingPasswordValue);
-    itemsDeleted = 0;
-    removedItems.clear();
-    forgetTakenOverValues();
+    if (row < 0 || row >= rowCount(listView) || static_cast<size_t>(row) >= inputItems.size())
+        return nullptr;
+    return inputItems[row];
 }
 
-void SiteEditState::paintSiteEditBackground(HWND dialog, HDC dc) { drawSkinBackground(dialog, dc, backgroundImage); }
-
-// ------------------------------------------------------- the five buttons --
-
-static SkinButtonContext siteEditContext(SiteEditState& state, int slot)
+void SiteEditState::takeValueOver(int row, const std::wstring& value, const std::wstring& shown)
 {
-    int available = 1;
-    if (slot == OPEN_SLOT)
-        available = state.editEnabled;
-    else if (slot == REMOVE_SLOT)
-        available = state.deleteEnabled;
-    return SkinButtonContext{&state.looks[slot], &state.repaint, &siteEditSlots[slot], available, &state.helpImage};
-}
-
-void paintSiteEditButton(SiteEditState& state, HWND button)
-{
-    paintSkinButton(button, siteEditContext(state, SiteEditState::buttonIndex(button)));
-}
-
-// The click is sent, not posted: its whole action (a message box or the
-// input item dialog included) has run before the capture is released.
-static LRESULT onSiteEditButtonUp(HWND button, LPARAM lParam, int slot)
-{
-    if (isPointInButton(button, lParam))
-        SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(siteEditSlots[slot].controlId, BN_CLICKED), 0);
-    ReleaseCapture();
-    return 1;
-}
-
-static LRESULT siteEditButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    SiteEditState* state = AppGlobals.siteEditState;
-    if (!state)
-        return DefSubclassProc(button, message, wParam, lParam);
-    const int slot = SiteEditState::buttonIndex(button);
-    if (message == WM_LBUTTONUP)
-        return onSiteEditButtonUp(button, lParam, slot);
-    if (message == WM_PAINT) {
-        paintSiteEditButton(*state, button);
-        return 1;
+    const QOVIInputItem* item = inputItemOfRow(row);
+    if (!item)
+        return;
+    setRowText(listView, row, 2, shown);
+    for (TakenOverValue& taken : takenOverValues) {
+        if (taken.item == item) {
+            wipeString(taken.value);
+            taken.value = value;
+            return;
+        }
     }
-    LRESULT result = 0;
-    if (handleSkinButtonMessage(button, message, wParam, lParam, siteEditContext(*state, slot), &result))
-        return result;
-    return DefSubclassProc(button, message, wParam, lParam);
+    // At most one entry per listed item: with room for all of them from the
+    // start the vector never moves its values (a short string is copied when
+    // moved, and its old place would be freed unwiped).
+    if (takenOverValues.empty())
+        takenOverValues.reserve(inputItems.size());
+    takenOverValues.push_back(TakenOverValue{item, std::wstring()});
+    takenOverValues.back().value = value;
 }
 
-LRESULT CALLBACK SiteEditButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+const std::wstring* SiteEditState::takenOverValue(int row) const
 {
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(button, SiteEditButtonProc, 0);
-        return DefSubclassProc(button, message, wParam, lParam);
+    const QOVIInputItem* item = inputItemOfRow(row);
+    for (const TakenOverValue& taken : takenOverValues) {
+        if (item && taken.item == item)
+            return &taken.value;
     }
-    try {
-        return siteEditButtonMessage(button, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"SiteEditButtonProc");
-        return 0;
-    }
+    return nullptr;
+}
+
+void SiteEditState::forgetTakenOverValues()
+{
+    for (TakenOverValue& taken : takenOverValues)
+        wipeString(taken.value);
+    takenOverValues.clear();
 }
 
 // ---------------------------------------------------------- the dialog --
@@ -339,12 +288,7 @@ static void onSiteEditInitDialog(HWND dialog)
     state->listView = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS);
     state->loadSiteName(dialog);
     state->fillInputList();
-    for (int slot = 0; slot < SITE_EDIT_BUTTON_COUNT; ++slot) {
-        state->buttons[slot] = GetDlgItem(dialog, siteEditSlots[slot].controlId);
-        SetWindowSubclass(state->buttons[slot], SiteEditButtonProc, 0, 0);
-    }
-    for (SkinButtonLook& look : state->looks)
-        look = SkinButtonLook();
+    attachSkinButtons(dialog, siteEditButtons, state->buttons);
     AppGlobals.hSiteEditDialog = dialog;
     state->inputsLabel = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS_LABEL);
     state->nameLabel = GetDlgItem(dialog, IDC_SITE_EDIT_NAME_LABEL);
@@ -356,18 +300,29 @@ static void onSiteEditInitDialog(HWND dialog)
     SendDlgItemMessageW(dialog, IDC_SITE_EDIT_NAME, EM_LIMITTEXT, SITE_NAME_CHARS - 1, 0);
     SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
     // Both stay enabled even over an empty list; without a selected row they do nothing.
-    state->setEditEnabled(true);
-    state->setDeleteEnabled(true);
+    state->buttons.setAvailable(OPEN_SLOT, true);
+    state->buttons.setAvailable(REMOVE_SLOT, true);
 }
 
-// Esc and the close box: the dialog ends without saving.
+// Button 326: the dialog ends without saving.
+static void onSiteEditClose(HWND dialog)
+{
+    EndDialog(dialog, IDC_SITE_EDIT_CLOSE);
+    SendMessageW(siteListView(), WM_SETFOCUS, 0, 0);
+}
+
+// Esc and the close box: the dialog ends without saving. The posted WM_PAINT
+// makes the list page run its (empty) paint once more when the modal loop has
+// ended, which validates what the dialog left invalid over it; nothing is
+// drawn and nothing is lost if it does not come.
 static void onSiteEditCancel(HWND dialog)
 {
     EndDialog(dialog, IDCANCEL);
-    wipeString(AppGlobals.pendingPasswordValue);
     PostMessageW(AppGlobals.hSiteListPage, WM_PAINT, 0, 0);
 }
 
+// The return values are the dialog manager's: TRUE for the commands that end
+// or may end the dialog, FALSE for those that leave it running.
 static INT_PTR onSiteEditCommand(HWND dialog, int id)
 {
     SiteEditState* state = AppGlobals.siteEditState;
@@ -389,10 +344,10 @@ static INT_PTR onSiteEditCommand(HWND dialog, int id)
         state->openSelectedInput(dialog);
         return FALSE;
     case IDC_SITE_EDIT_SAVE:
-        state->saveSiteEdits(dialog);
+        saveSiteEdits(*state, dialog);
         return TRUE;
     case IDC_SITE_EDIT_CLOSE:
-        state->closeSiteEdit(dialog);
+        onSiteEditClose(dialog);
         return TRUE;
     default:
         return FALSE;
@@ -416,13 +371,17 @@ static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
     return FALSE;
 }
 
-// Labels 328 and 329 and everything else but the title get the white page;
-// the title gets the header band colour with a brush that replaces the last.
+// Everything but the title gets the white page; the title gets the header
+// band colour with a brush that replaces the last.
 static INT_PTR onSiteEditCtlColorStatic(HDC dc, HWND control)
 {
     SiteEditState* state = AppGlobals.siteEditState;
     if (!state)
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    // Labels 328 and 329 have DCs of their own, kept since set-up; they get
+    // the window colour as background so that whatever is drawn through them
+    // sits on the page's colour. The labels themselves draw with the DC this
+    // message brings and the white brush returned below.
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     if (control == state->inputsLabel)
         SetBkColor(state->inputsLabelDC, window);
@@ -465,7 +424,7 @@ static INT_PTR siteEditMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         return onSiteEditCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_ERASEBKGND:
         if (state)
-            state->paintSiteEditBackground(dialog, reinterpret_cast<HDC>(wParam));
+            drawSkinBackground(dialog, reinterpret_cast<HDC>(wParam), state->backgroundImage);
         return TRUE;
     case WM_HELP:
         if (state && state->helpAllowed)
@@ -485,213 +444,5 @@ static INT_PTR siteEditMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 
 INT_PTR CALLBACK SiteEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        return siteEditMessage(dialog, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"SiteEditProc");
-        return FALSE;
-    }
-}
-
-// ------------------------------------------------------------------ Save --
-
-void SiteEditState::takeValueOver(const QOVIInputItem* item, const std::wstring& value)
-{
-    for (TakenOverValue& taken : takenOverValues) {
-        if (taken.item == item) {
-            wipeString(taken.value);
-            taken.value = value;
-            return;
-        }
-    }
-    // At most one entry per listed item: with room for all of them from the
-    // start the vector never moves its values (a short string is copied when
-    // moved, and its old place would be freed unwiped).
-    if (takenOverValues.empty())
-        takenOverValues.reserve(inputItems.size());
-    takenOverValues.push_back(TakenOverValue{item, std::wstring()});
-    takenOverValues.back().value = value;
-}
-
-const std::wstring* SiteEditState::takenOverValue(const QOVIInputItem* item) const
-{
-    for (const TakenOverValue& taken : takenOverValues) {
-        if (taken.item == item)
-            return &taken.value;
-    }
-    return nullptr;
-}
-
-void SiteEditState::forgetTakenOverValues()
-{
-    for (TakenOverValue& taken : takenOverValues)
-        wipeString(taken.value);
-    takenOverValues.clear();
-}
-
-// How Save names an input item towards the store, after the site's name: by
-// name and id, by name alone when it has no id, and a nameless one by its id
-// (with an empty first key the store looks for the second among names, then
-// among ids).
-enum InputKeyCase { KEY_NAMELESS, KEY_NO_ID, KEY_NAME_AND_ID };
-
-struct InputKeys {
-    InputKeyCase keyCase;
-    std::wstring first, second;
-};
-
-static InputKeys inputKeys(const std::wstring& name, const std::wstring& id)
-{
-    if (name.empty())
-        return InputKeys{KEY_NAMELESS, std::wstring(), id};
-    if (id.empty())
-        return InputKeys{KEY_NO_ID, name, std::wstring()};
-    return InputKeys{KEY_NAME_AND_ID, name, id};
-}
-
-// The Save command's log lines keep fixed line numbers, one per key case:
-// readers of the suite's log know them by these.
-static const int LOG_LINE_WEB_NAME_SAVED = 593;
-static const int LOG_LINES_INPUT_REMOVED[] = {619, 624, 629};
-static const int LOG_LINES_VALUE_WRITTEN[] = {690, 718, 747};
-static const wchar_t* const LOG_TEXTS_INPUT[] = {L"delete Input item!", L"Save Input item!", L"Save Input item!"};
-
-static QOVIPasswordBank* passwordBank() { return AppGlobals.currentUser->getPWDBankInfo(); }
-
-// The typed name is refused: the box, then the name box as it was typed and
-// with the focus, so the user can correct it.
-static void refuseTypedName(HWND nameBox, const wchar_t* typedName, UINT textId)
-{
-    showErrorMessage(IDS_CAPTION_ERROR, textId, 0, nullptr, nullptr);
-    SetWindowTextW(nameBox, typedName);
-    SendMessageW(nameBox, WM_SETFOCUS, 0, 0);
-}
-
-// What Save reads before it changes anything.
-struct SaveRequest {
-    int siteRow;      // the list page's selected row: this site, or -1
-    bool nameChanged;
-    bool nameTaken;   // another site has the typed name
-    bool nameBlank;   // the typed name is empty or only spaces
-    int rows;         // rows of the input list
-};
-
-// Renames the site when the typed name differs and is acceptable. False when
-// the name was refused: then Save ends here, with nothing sent to the store.
-static bool applyTypedName(SiteEditState& state, HWND dialog, const SaveRequest& request)
-{
-    HWND nameBox = GetDlgItem(dialog, IDC_SITE_EDIT_NAME);
-    if (state.typedName[0] == L'\0') {
-        refuseTypedName(nameBox, state.typedName, IDS_NAME_EMPTY);
-        return false;
-    }
-    if (!request.nameChanged)
-        return true;
-    // A changed name counts as a change even when it is refused below.
-    PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
-    state.modified = 1;
-    if (request.nameTaken) {
-        refuseTypedName(nameBox, state.typedName, IDS_NAME_EXISTS);
-        return false;
-    }
-    if (request.nameBlank) {
-        refuseTypedName(nameBox, state.typedName, IDS_NAME_EMPTY);
-        return false;
-    }
-    if (request.siteRow >= 0)
-        setRowText(siteListView(), request.siteRow, 1, state.typedName);
-    passwordBank()->modifyWebItemName(state.storedName, state.typedName);
-    memcpy(state.storedName, state.typedName, sizeof state.storedName);
-    QOVILog::debugLog(LOG_PATH, LOG_LINE_WEB_NAME_SAVED, L"Save the web name!");
-    return true;
-}
-
-// Every item taken out of the list since the last save, each by its own name
-// and id. Once sent they are in the in-memory bank; a retry does not repeat them.
-static void removeDeletedInputs(SiteEditState& state)
-{
-    for (const RemovedInputItem& removed : state.removedItems) {
-        InputKeys keys = inputKeys(removed.name, removed.id);
-        QOVILog::debugLog(LOG_PATH, LOG_LINES_INPUT_REMOVED[keys.keyCase], LOG_TEXTS_INPUT[keys.keyCase]);
-        passwordBank()->removeInputItem(state.storedName, keys.first, keys.second);
-    }
-    state.removedItems.clear();
-}
-
-// No row is left: the site goes from the bank and its row from the list page,
-// keeping the page's rows and elements in step.
-static void removeSite(SiteEditState& state, int siteRow)
-{
-    passwordBank()->removeWebItem(state.storedName, L"");
-    HWND sites = siteListView();
-    SiteListPageState* page = AppGlobals.siteListState;
-    if (siteRow >= 0) {
-        SendMessageW(sites, LVM_DELETEITEM, siteRow, 0);
-        if (page && static_cast<size_t>(siteRow) < page->webItems.size())
-            page->webItems.erase(page->webItems.begin() + siteRow);
-    }
-    if (page && selectedCount(sites) == 0) {
-        page->setButtonEnabled(0, false);
-        page->setButtonEnabled(1, false);
-        InvalidateRect(AppGlobals.hSiteListPage, nullptr, TRUE);
-    }
-}
-
-// Exactly the values taken over in the input item edit dialog, each to the
-// item it was taken over for, in list order; an item whose row was removed
-// gets nothing. The usual two-row site is written without log lines; with any
-// other number of rows each write logs its key case.
-static void writeTakenOverValues(SiteEditState& state)
-{
-    const int rows = rowCount(state.listView);
-    for (int row = 0; row < rows && static_cast<size_t>(row) < state.inputItems.size(); ++row) {
-        const QOVIInputItem& item = *state.inputItems[row];
-        const std::wstring* value = state.takenOverValue(&item);
-        if (!value)
-            continue;
-        InputKeys keys = inputKeys(item.getstrName(), item.getstrId());
-        if (rows != 2)
-            QOVILog::debugLog(LOG_PATH, LOG_LINES_VALUE_WRITTEN[keys.keyCase], LOG_TEXTS_INPUT[keys.keyCase]);
-        passwordBank()->modifyInputItemValue(state.storedName, keys.first, keys.second, *value);
-    }
-    state.forgetTakenOverValues();
-}
-
-// Saves the user's data; the dialog ends only when the site itself went.
-static void saveUser(SiteEditState& state, HWND dialog)
-{
-    if (AppGlobals.currentUser->save(1) == 0) {
-        notifyPasswordListener();
-        showInfoMessage(IDS_CAPTION_INFO, IDS_SAVED, 0, nullptr, nullptr);
-        state.modified = 0;
-        if (rowCount(state.listView) == 0)
-            EndDialog(dialog, IDC_SITE_EDIT_SAVE);
-    } else {
-        // modified stays set: the next Save tries again.
-        showErrorMessage(IDS_CAPTION_ERROR, IDS_SAVE_FAILED, 0, nullptr, nullptr);
-    }
-    state.itemsDeleted = 0;
-}
-
-void SiteEditState::saveSiteEdits(HWND dialog)
-{
-    SaveRequest request = {};
-    request.siteRow = firstSelectedRow(siteListView());
-    GetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, typedName, SITE_NAME_CHARS);
-    request.nameChanged = wcscmp(typedName, storedName) != 0;
-    // Asked on every Save, whether or not the name changed.
-    request.nameTaken = passwordBank()->isWebItemExist(typedName, L"") != 0;
-    request.nameBlank = std::wstring(typedName).find_first_not_of(L' ') == std::wstring::npos;
-    request.rows = rowCount(listView);
-
-    // With no row left the typed name does not matter: the site goes.
-    if (request.rows != 0 && !applyTypedName(*this, dialog, request))
-        return;
-    if (itemsDeleted)
-        removeDeletedInputs(*this);
-    if (request.rows == 0)
-        removeSite(*this, request.siteRow);
-    writeTakenOverValues(*this);
-    if (modified)
-        saveUser(*this, dialog);
+    return guardedCall(L"SiteEditProc", [&] { return siteEditMessage(dialog, message, wParam, lParam); });
 }

@@ -1,6 +1,6 @@
 // QOVIPWDBankInfoEditDlg.h - the web site edit dialog (54): one saved site
-// with its name, its user name and password rows, five skinned buttons, and
-// the Save command that hands the edits to the store.
+// with its name, its user name and password rows and five skinned buttons.
+// Its Save command lives in SiteEditSave.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,13 @@
 
 class QOVIInputItem;
 
-const int SITE_EDIT_BUTTON_COUNT = 5;  // Save, Close, Open, Remove, Help
-const int SITE_NAME_CHARS = 260;        // 259 characters and the terminator
+const int SITE_NAME_CHARS = 260;  // 259 characters and the terminator
+
+// The input item types the dialog lists (compared exactly, case and all),
+// and what a password shows as: one mask character per UTF-16 code unit.
+const wchar_t INPUT_TYPE_TEXT[] = L"text";
+const wchar_t INPUT_TYPE_PASSWORD[] = L"password";
+const wchar_t PASSWORD_MASK = L'*';
 
 // An input item taken out of the dialog's list and not yet removed from the
 // store. name and id are the item's own, whatever its row showed.
@@ -32,13 +37,15 @@ struct TakenOverValue {
 // only pointer.
 //
 // Row i of the input list and element i of inputItems are always the same
-// item; elements behind the last row are items that got no row. Every path
-// that removes a row erases the element with the same index. The items belong
-// to the password bank; the dialog never deletes them.
+// item; elements behind the last row are items that got no row. The dialog
+// owns that rule: the input item edit dialog reaches an item and shows a new
+// value only through inputItemOfRow and takeValueOver. The items belong to
+// the password bank; the dialog never deletes them.
 struct SiteEditState {
-    // Makes the bold caption font and loads the background and help images.
+    // Makes the bold caption font and loads the background image.
     SiteEditState();
-    // Releases the label DCs, the images, the caption font and brush.
+    // Releases the label DCs, the caption font and brush, and wipes the
+    // values taken over.
     ~SiteEditState();
     SiteEditState(const SiteEditState&) = delete;
     SiteEditState& operator=(const SiteEditState&) = delete;
@@ -56,65 +63,40 @@ struct SiteEditState {
     // Copies the first selected row's item to AppGlobals and, with exactly
     // one row selected, opens the input item edit dialog (55) modally.
     void openSelectedInput(HWND dialog);
-    // Button 326: ends the dialog without saving.
-    void closeSiteEdit(HWND dialog);
-    void paintSiteEditBackground(HWND dialog, HDC dc);
-    // Button 325: hands the name, the removed items and new values to the
-    // store and saves the user.
-    void saveSiteEdits(HWND dialog);
+    // Buttons 324 and 323 follow the number of selected rows.
+    void followSelection();
 
-    // The input item edit dialog took value over for item: Save writes it to
-    // that item, replacing a value taken over for it earlier.
-    void takeValueOver(const QOVIInputItem* item, const std::wstring& value);
-    // The value taken over for item and not written yet, or null.
-    const std::wstring* takenOverValue(const QOVIInputItem* item) const;
+    // The input item of a row of the list, or null.
+    const QOVIInputItem* inputItemOfRow(int row) const;
+    // The input item edit dialog took value over for the item of row: the row
+    // shows it as shown, and Save writes it to that item, replacing a value
+    // taken over for it earlier.
+    void takeValueOver(int row, const std::wstring& value, const std::wstring& shown);
+    // The value taken over for the item of row and not written yet, or null.
+    const std::wstring* takenOverValue(int row) const;
     // Wipes and drops every value taken over.
     void forgetTakenOverValues();
 
-    // Buttons 324 and 323 follow the number of selected rows.
-    void followSelection();
-    // Enables or disables button 324 (open) or 323 (remove) with its flag.
-    void setEditEnabled(bool enabled);
-    void setDeleteEnabled(bool enabled);
-
-    // Slot of a button window: 0 to 3 for 325, 326, 324, 323, and 4 for any
-    // other window; 0 while the dialog has no state.
-    static int buttonIndex(HWND button);
-
-    int nameLength = 1;  // name length of the last item fillInputList read
-    int idLength = 0;    // id length of that same item
     HWND listView = nullptr;
-    HWND buttons[SITE_EDIT_BUTTON_COUNT] = {};
     HWND inputsLabel = nullptr;  // 329
     HWND nameLabel = nullptr;    // 328
     HFONT captionFont = nullptr;
     HBRUSH captionBrush = nullptr;
     HDC inputsLabelDC = nullptr;
     HDC nameLabelDC = nullptr;
-    SkinButtonLook looks[SITE_EDIT_BUTTON_COUNT];
+    SkinButtonGroup buttons;  // Save, Close, Open, Remove, Help
     SkinImage backgroundImage;
-    SkinImage helpImage;
     std::vector<QOVIInputItem*> inputItems;
     wchar_t storedName[SITE_NAME_CHARS] = {};  // the site's name as the store knows it
     wchar_t typedName[SITE_NAME_CHARS] = {};   // the name box as Save read it
-    std::wstring lastDeletedId;    // the item removed from the list last
-    std::wstring lastDeletedName;
     // Every item removed from the list since the last save, in the order of
     // removal; Save removes them all from the store and then empties it.
     std::vector<RemovedInputItem> removedItems;
     // Values taken over in the input item edit dialog since the last save,
     // one per item; Save writes exactly these, each to its own item.
     std::vector<TakenOverValue> takenOverValues;
-    int editEnabled = 1;    // mirrors EnableWindow of button 324
-    int deleteEnabled = 1;  // mirrors EnableWindow of button 323
-    int itemsDeleted = 0;   // items were removed from the list since the last save
-    SkinRepaintFlags repaint;
     int helpAllowed = 1;  // 0 while the input item edit dialog is open
     int modified = 0;     // something changed that Save must write
 };
 
 INT_PTR CALLBACK SiteEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Subclass procedure of the dialog's five buttons (subclass ID 0).
-LRESULT CALLBACK SiteEditButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
-                                    DWORD_PTR referenceData);
-void paintSiteEditButton(SiteEditState& state, HWND button);

@@ -11,12 +11,30 @@
 
 static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankInfoSettingDlg.cpp";
 
+// The page's two buttons; the page runs their clicks (WM_COMMAND). Unlike the
+// other sets they have no repaint flags, and while disabled they ignore the
+// mouse.
+enum { OPEN_SLOT, DELETE_SLOT, SITE_LIST_BUTTON_COUNT };
 static const SkinButtonSlot siteListSlots[SITE_LIST_BUTTON_COUNT] = {
     {IDC_SITE_LIST_OPEN, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER, IDP_SMALL_BUTTON_PRESSED, IDS_BUTTON_OPEN, 0,
      false, 0.0f, true},
     {IDC_SITE_LIST_DELETE, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER, IDP_SMALL_BUTTON_PRESSED,
      IDS_BUTTON_DELETE, 0, false, 0.0f, true},
 };
+
+static SkinButtonGroup* siteListButtonGroup()
+{
+    return AppGlobals.siteListState ? &AppGlobals.siteListState->buttons : nullptr;
+}
+
+static const SkinButtonSet siteListButtons = {siteListSlots, SITE_LIST_BUTTON_COUNT, siteListButtonGroup, true, true};
+
+// Column 0 shows the row icon (24 pixels and a margin); column 1 the site's
+// name, as wide as the rest of the list. Not scaled: the list's own size is
+// in dialog units and grows with the DPI, these widths do not.
+static const int ICON_COLUMN_WIDTH = 28;
+static const int NAME_COLUMN_WIDTH = 460;
+static const int ROW_ICON_SIZE = 24;
 
 // ------------------------------------------------------------- helpers --
 
@@ -40,52 +58,38 @@ SiteListPageState::~SiteListPageState()
     }
 }
 
-int SiteListPageState::buttonIndex(HWND button)
-{
-    SiteListPageState* state = AppGlobals.siteListState;
-    if (!state)
-        return 0;
-    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot) {
-        if (button == state->buttons[slot])
-            return slot;
-    }
-    return SITE_LIST_BUTTON_COUNT;
-}
-
-void SiteListPageState::setButtonEnabled(int slot, bool enabled)
-{
-    EnableWindow(buttons[slot], enabled ? TRUE : FALSE);
-    (slot == 0 ? editEnabled : deleteEnabled) = enabled ? 1 : 0;
-}
-
 void SiteListPageState::followSelection()
 {
     const int selected = selectedCount(listView);
-    setButtonEnabled(0, selected == 1);
-    setButtonEnabled(1, selected >= 1);
-    for (HWND button : buttons)
-        InvalidateRect(button, nullptr, TRUE);
+    buttons.setAvailable(OPEN_SLOT, selected == 1);
+    buttons.setAvailable(DELETE_SLOT, selected >= 1);
+    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot)
+        InvalidateRect(buttons.windows[slot], nullptr, TRUE);
 }
 
-void SiteListPageState::fillSiteList(HWND page)
+void SiteListPageState::fillSiteList()
 {
-    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot)
-        buttons[slot] = GetDlgItem(page, siteListSlots[slot].controlId);
-    imageList = ImageList_Create(24, 24, ILC_COLOR32 | ILC_MASK, 2, 0);
+    imageList = ImageList_Create(ROW_ICON_SIZE, ROW_ICON_SIZE, ILC_COLOR32 | ILC_MASK, 2, 0);
     ImageList_ReplaceIcon(imageList, -1, LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL)));
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_LABELTIP | LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES);
     SendMessageW(listView, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(imageList));
     // Columns can be neither clicked nor resized.
     EnableWindow(reinterpret_cast<HWND>(SendMessageW(listView, LVM_GETHEADER, 0, 0)), FALSE);
-    insertColumn(listView, 0, 28, L"");
-    insertColumn(listView, 1, 460, headerText(IDS_SITE_COLUMN_NAME));
+    insertColumn(listView, 0, ICON_COLUMN_WIDTH, L"");
+    insertColumn(listView, 1, NAME_COLUMN_WIDTH, headerText(IDS_SITE_COLUMN_NAME));
+    refill();
+}
 
+void SiteListPageState::refill()
+{
+    ListRedrawPause pause(listView);
+    SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
+    webItems.clear();
     QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
     AppGlobals.currentUser->getPWDBankInfo()->getWebItems(webItems, L"", L"");
 
     wchar_t empty[] = L"";
-    ListRedrawPause pause(listView);
     for (size_t i = 0; i < webItems.size(); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -96,16 +100,26 @@ void SiteListPageState::fillSiteList(HWND page)
         setRowText(listView, static_cast<int>(i), 1, webItems[i]->getstrWebName());
     }
 
-    const bool anyRow = SendMessageW(listView, LVM_GETITEMCOUNT, 0, 0) > 0;
+    const bool anyRow = rowCount(listView) > 0;
     if (anyRow) {
         LVITEMW selected = {};
         selected.state = LVIS_SELECTED;
         selected.stateMask = LVIS_SELECTED;
         SendMessageW(listView, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
     }
-    setButtonEnabled(0, anyRow);
-    setButtonEnabled(1, anyRow);
+    buttons.setAvailable(OPEN_SLOT, anyRow);
+    buttons.setAvailable(DELETE_SLOT, anyRow);
 }
+
+void SiteListPageState::removeRow(int row)
+{
+    if (row < 0 || static_cast<size_t>(row) >= webItems.size())
+        return;
+    webItems.erase(webItems.begin() + row);
+    SendMessageW(listView, LVM_DELETEITEM, row, 0);
+}
+
+void SiteListPageState::renameRow(int row, const std::wstring& name) { setRowText(listView, row, 1, name); }
 
 void SiteListPageState::openSelectedSite()
 {
@@ -152,12 +166,12 @@ void SiteListPageState::deleteSelectedSites()
             const int row = firstSelectedRow(list);
             if (row < 0 || static_cast<size_t>(row) >= webItems.size())
                 break;
+            // The store is told the name the row shows: names are unique in
+            // the bank, and the user confirmed the rows as shown.
             const std::wstring name = rowText(list, row, 1);
-            deletingIndex = row;
-            webItems.erase(webItems.begin() + deletingIndex);
+            removeRow(row);
             QOVILog::debugLog(LOG_PATH, __LINE__, L"Delete the web item!");
             bank->removeWebItem(name, L"");
-            SendMessageW(list, LVM_DELETEITEM, deletingIndex, 0);
             ++removed;
         }
     }
@@ -166,73 +180,6 @@ void SiteListPageState::deleteSelectedSites()
     // Normally nothing is selected any more and both buttons go grey.
     followSelection();
     SendMessageW(list, WM_SETFOCUS, 0, 0);
-}
-
-// ------------------------------------------------------ the two buttons --
-
-static SkinButtonContext siteListContext(SiteListPageState& state, int slot)
-{
-    const int available = slot == 0 ? state.editEnabled : state.deleteEnabled;
-    return SkinButtonContext{&state.looks[slot], nullptr, &siteListSlots[slot], available, nullptr};
-}
-
-void paintSiteListButton(SiteListPageState& state, HWND button)
-{
-    const int slot = SiteListPageState::buttonIndex(button);
-    if (slot < SITE_LIST_BUTTON_COUNT)
-        paintSkinButton(button, siteListContext(state, slot));
-}
-
-// A release on an enabled button ends the press and, inside the button, runs
-// its action. A disabled button keeps the capture it may hold.
-static LRESULT onSiteListButtonUp(HWND button, LPARAM lParam, SiteListPageState& state)
-{
-    if (!IsWindowEnabled(button))
-        return 1;
-    ReleaseCapture();
-    if (!isPointInButton(button, lParam))
-        return 1;
-    if (button == GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_OPEN)) {
-        state.openSelectedSite();
-        bringMainWindowForward();
-        return 0;
-    }
-    if (button == GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE))
-        state.deleteSelectedSites();
-    return 1;
-}
-
-static LRESULT siteListButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    SiteListPageState* state = AppGlobals.siteListState;
-    const int slot = SiteListPageState::buttonIndex(button);
-    if (!state || slot >= SITE_LIST_BUTTON_COUNT)
-        return DefSubclassProc(button, message, wParam, lParam);
-    if (message == WM_LBUTTONUP)
-        return onSiteListButtonUp(button, lParam, *state);
-    if (message == WM_PAINT) {
-        paintSiteListButton(*state, button);
-        return 1;
-    }
-    LRESULT result = 0;
-    if (handleSkinButtonMessage(button, message, wParam, lParam, siteListContext(*state, slot), &result))
-        return result;
-    return DefSubclassProc(button, message, wParam, lParam);
-}
-
-LRESULT CALLBACK SiteListButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
-                                    DWORD_PTR)
-{
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(button, SiteListButtonProc, subclassId);
-        return DefSubclassProc(button, message, wParam, lParam);
-    }
-    try {
-        return siteListButtonMessage(button, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"SiteListButtonProc");
-        return 0;
-    }
 }
 
 // ------------------------------------------------------------ the page --
@@ -244,9 +191,8 @@ static void onSiteListInitDialog(HWND page)
     if (!state)
         return;
     state->listView = GetDlgItem(page, IDC_SITE_LIST);
-    state->fillSiteList(page);
-    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot)
-        SetWindowSubclass(state->buttons[slot], SiteListButtonProc, siteListSlots[slot].controlId, 0);
+    attachSkinButtons(page, siteListButtons, state->buttons);
+    state->fillSiteList();
     SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
 }
 
@@ -271,17 +217,17 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
     return FALSE;
 }
 
-// The edit dialog has gone: neither button may stay shown hovered or pressed.
-// Tracking is left alone and nothing is repainted.
-static void onEditorClosed()
+// A click on button 301 or 302.
+static void onSiteListCommand(int id)
 {
     SiteListPageState* state = AppGlobals.siteListState;
     if (!state)
         return;
-    for (SkinButtonLook& look : state->looks) {
-        look.normal = 1;
-        look.hover = 0;
-        look.pressed = 0;
+    if (id == IDC_SITE_LIST_OPEN) {
+        state->openSelectedSite();
+        bringMainWindowForward();
+    } else if (id == IDC_SITE_LIST_DELETE) {
+        state->deleteSelectedSites();
     }
 }
 
@@ -299,6 +245,9 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG:
         onSiteListInitDialog(page);
         return TRUE;
+    case WM_COMMAND:
+        onSiteListCommand(LOWORD(wParam));
+        return TRUE;
     case WM_NOTIFY:
         return onSiteListNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_PAINT: {
@@ -308,25 +257,23 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         return TRUE;
     }
     case WM_ERASEBKGND:
+        // Not a colour message: any nonzero value says "erased", and the
+        // stock brush is such a value. Nothing is painted; the list covers the page.
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     case WM_PWDBANK_EDITOR_CLOSED:
-        onEditorClosed();
+        // The edit dialog has gone: neither button may stay shown hovered or pressed.
+        if (AppGlobals.siteListState)
+            AppGlobals.siteListState->buttons.showAllNormal();
         return FALSE;
     case WM_DESTROY:
         onSiteListDestroy();
         return FALSE;
     default:
-        (void)wParam;
         return FALSE;
     }
 }
 
 INT_PTR CALLBACK SiteListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        return siteListPageMessage(page, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"SiteListPageProc");
-        return FALSE;
-    }
+    return guardedCall(L"SiteListPageProc", [&] { return siteListPageMessage(page, message, wParam, lParam); });
 }

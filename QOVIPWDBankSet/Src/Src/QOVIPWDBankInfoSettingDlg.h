@@ -5,18 +5,17 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <string>
 #include <vector>
 #include "Skin.h"
 
 class QOVIWebItem;
 
-const int SITE_LIST_BUTTON_COUNT = 2;  // Open, Delete
-
 // The page's working data; AppGlobals.siteListState is its only pointer.
 //
-// Row i of the list view and element i of webItems are always the same site:
-// every path that removes a row (this page's deletion and the edit dialog's
-// Save) erases the element with the same index, and the list is never sorted.
+// Row i of the list view and element i of webItems are always the same site.
+// The page owns that rule: only its own operations add or remove rows and
+// elements (others call removeRow and refill), and the list is never sorted.
 // The sites belong to the password bank; the page never deletes them.
 struct SiteListPageState {
     SiteListPageState() = default;
@@ -25,10 +24,15 @@ struct SiteListPageState {
     SiteListPageState(const SiteListPageState&) = delete;
     SiteListPageState& operator=(const SiteListPageState&) = delete;
 
-    // Sets up the list view's columns and icons, lists the bank's sites and
-    // selects row 0; the page's two buttons are taken into the slots and
-    // enabled only when there is a row.
-    void fillSiteList(HWND page);
+    // Sets up the list view's columns and icons and refills it.
+    void fillSiteList();
+    // Lists the bank's sites afresh, in store order, and selects row 0;
+    // buttons 301 and 302 are enabled only when there is a row.
+    void refill();
+    // Removes row and its element together.
+    void removeRow(int row);
+    // Shows name in the row of a site that was renamed.
+    void renameRow(int row, const std::wstring& name);
     // With exactly one selected row, opens that site in the edit dialog (54)
     // modally; with any other count only gives the list the focus back. The
     // first selected site's keys go to AppGlobals whatever the count.
@@ -38,25 +42,11 @@ struct SiteListPageState {
     void deleteSelectedSites();
     // Buttons 301 and 302 follow the number of selected rows.
     void followSelection();
-    // Enables or disables one button together with its availability flag.
-    void setButtonEnabled(int slot, bool enabled);
-
-    // Slot of a button window: 0 for 301, 1 for 302, 2 for any other window,
-    // and 0 while the page has no state.
-    static int buttonIndex(HWND button);
 
     std::vector<QOVIWebItem*> webItems;
-    int editEnabled = 1;    // mirrors EnableWindow of button 301
-    int deleteEnabled = 1;  // mirrors EnableWindow of button 302
     HWND listView = nullptr;
-    HWND buttons[SITE_LIST_BUTTON_COUNT] = {};
     HIMAGELIST imageList = nullptr;
-    int deletingIndex = 0;  // the row the deletion is removing
-    SkinButtonLook looks[SITE_LIST_BUTTON_COUNT];
+    SkinButtonGroup buttons;  // Open, Delete
 };
 
 INT_PTR CALLBACK SiteListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-// Subclass procedure of buttons 301 and 302 (subclass ID = the control ID).
-LRESULT CALLBACK SiteListButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
-                                    DWORD_PTR referenceData);
-void paintSiteListButton(SiteListPageState& state, HWND button);

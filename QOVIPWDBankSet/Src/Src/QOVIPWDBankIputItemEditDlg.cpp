@@ -14,11 +14,6 @@ static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankIputItemEditDlg.cpp"
 // Values pass through buffers of this size; the edit takes at most one less,
 // so nothing is cut.
 static const int VALUE_CHARS = 260;
-// What a password shows as, in the edit and in the edit dialog's list.
-static const wchar_t PASSWORD_MASK = L'*';
-
-static const wchar_t TYPE_PASSWORD[] = L"password";
-static const wchar_t TYPE_TEXT[] = L"text";
 
 namespace {
 
@@ -58,28 +53,12 @@ static void readListText(HWND list, int row, int column, std::wstring& text)
     replaceSecret(text, buffer.text);
 }
 
-static void setListText(HWND list, int row, int column, const std::wstring& text)
+// Hands a value taken over to the edit dialog, which shows it in the row and
+// has Save write it to the row's item.
+static void handOver(int row, const std::wstring& value, const std::wstring& shown)
 {
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<wchar_t*>(text.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
-// The edit dialog's item of a row of its list (row i shows element i), or null.
-static const QOVIInputItem* itemOfRow(int row)
-{
-    SiteEditState* site = AppGlobals.siteEditState;
-    if (!site || row < 0 || static_cast<size_t>(row) >= site->inputItems.size())
-        return nullptr;
-    return site->inputItems[row];
-}
-
-// Hands a value taken over to the edit dialog's Save, for the item of the row.
-static void handOverToSave(int row, const std::wstring& value)
-{
-    if (const QOVIInputItem* item = itemOfRow(row))
-        AppGlobals.siteEditState->takeValueOver(item, value);
+    if (SiteEditState* site = AppGlobals.siteEditState)
+        site->takeValueOver(row, value, shown);
 }
 
 static void readWindowText(HWND window, std::wstring& text)
@@ -107,7 +86,7 @@ void InputItemEditState::initInputItemEdit(HWND dialog)
 
     // Masking follows the item's type, whatever the template says.
     HWND edit = GetDlgItem(dialog, IDC_INPUT_EDIT_VALUE);
-    if (AppGlobals.selectedInputType != TYPE_PASSWORD) {
+    if (AppGlobals.selectedInputType != INPUT_TYPE_PASSWORD) {
         SendMessageW(edit, EM_SETPASSWORDCHAR, 0, 0);
         SetWindowTextW(edit, oldValue.c_str());
         return;
@@ -118,8 +97,8 @@ void InputItemEditState::initInputItemEdit(HWND dialog)
     // may hold a value taken over for another item.)
     SendMessageW(edit, EM_SETPASSWORDCHAR, PASSWORD_MASK, 0);
     replaceSecret(oldValue, AppGlobals.selectedInputValue);
-    const QOVIInputItem* item = itemOfRow(row);
-    const std::wstring* pending = item ? AppGlobals.siteEditState->takenOverValue(item) : nullptr;
+    SiteEditState* site = AppGlobals.siteEditState;
+    const std::wstring* pending = site ? site->takenOverValue(row) : nullptr;
     SetWindowTextW(edit, (pending ? *pending : AppGlobals.selectedInputValue).c_str());
 }
 
@@ -143,9 +122,9 @@ void InputItemEditState::saveInputItem(HWND dialog)
     const std::wstring& type = AppGlobals.selectedInputType;
 
     if (newValue.empty()) {
-        if (type == TYPE_PASSWORD)
+        if (type == INPUT_TYPE_PASSWORD)
             showErrorMessage(IDS_CAPTION_ERROR, IDS_PASSWORD_EMPTY, 0, nullptr, nullptr);
-        else if (type == TYPE_TEXT)
+        else if (type == INPUT_TYPE_TEXT)
             showErrorMessage(IDS_CAPTION_ERROR, IDS_USER_NAME_EMPTY, 0, nullptr, nullptr);
         return;
     }
@@ -158,7 +137,7 @@ void InputItemEditState::saveInputItem(HWND dialog)
     PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     PostMessageW(AppGlobals.hSiteEditDialog, WM_PWDBANK_MODIFIED, 0, 0);
 
-    if (type == TYPE_TEXT) {
+    if (type == INPUT_TYPE_TEXT) {
         if (userNameTaken(newValue)) {
             showErrorMessage(IDS_CAPTION_ERROR, IDS_NAME_EXISTS, 0, nullptr, nullptr);
             SetWindowTextW(edit, oldValue.c_str());
@@ -166,18 +145,15 @@ void InputItemEditState::saveInputItem(HWND dialog)
         }
         QOVILog::debugLog(LOG_PATH, __LINE__, L"Save the user name!");
         replaceSecret(AppGlobals.selectedInputValue, newValue);
-        setListText(list, row, 2, newValue);
-        handOverToSave(row, newValue);
+        handOver(row, newValue, newValue);
         EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
         return;
     }
+    // Any type but "text" counts as a secret: held as the pending password
+    // too, and wiped with it when the edit dialog closes.
     replaceSecret(AppGlobals.selectedInputValue, newValue);
     replaceSecret(AppGlobals.pendingPasswordValue, newValue);
-    if (type == TYPE_PASSWORD)
-        setListText(list, row, 2, std::wstring(newValue.size(), PASSWORD_MASK));
-    else
-        setListText(list, row, 2, newValue);
-    handOverToSave(row, newValue);
+    handOver(row, newValue, type == INPUT_TYPE_PASSWORD ? std::wstring(newValue.size(), PASSWORD_MASK) : newValue);
     EndDialog(dialog, IDC_INPUT_EDIT_SAVE);
 }
 
@@ -235,10 +211,5 @@ static INT_PTR inputItemEditMessage(HWND dialog, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK InputItemEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        return inputItemEditMessage(dialog, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"InputItemEditProc");
-        return FALSE;
-    }
+    return guardedCall(L"InputItemEditProc", [&] { return inputItemEditMessage(dialog, message, wParam, lParam); });
 }

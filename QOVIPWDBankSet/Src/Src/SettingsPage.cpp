@@ -4,6 +4,7 @@
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "QOVICommon.h"
+#include "Skin.h"
 #include "resource.h"
 
 SettingsPageState::SettingsPageState()
@@ -14,6 +15,9 @@ SettingsPageState::SettingsPageState()
 
 SettingsPageState::~SettingsPageState()
 {
+    // The brush goes through the kept DC once before it is deleted: selected
+    // in and the previous object straight back, so the DC holds what it held
+    // and the brush is selected nowhere when DeleteObject runs.
     if (backgroundBrush) {
         HGDIOBJ previous = SelectObject(descriptionDC, backgroundBrush);
         SelectObject(descriptionDC, previous);
@@ -100,9 +104,9 @@ static INT_PTR onSettingsCtlColorStatic(HWND control)
         return FALSE;
     if (state->backgroundBrush)
         DeleteObject(state->backgroundBrush);
-    state->backgroundBrush = CreateSolidBrush(0xFFFFFF);
+    state->backgroundBrush = CreateSolidBrush(SKIN_PAGE_WHITE);
     if (control == state->descriptionWindow)
-        SetBkColor(state->descriptionDC, 0xFFFFFF);
+        SetBkColor(state->descriptionDC, SKIN_PAGE_WHITE);
     return reinterpret_cast<INT_PTR>(state->backgroundBrush);
 }
 
@@ -122,6 +126,9 @@ static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
     case WM_CTLCOLORSTATIC:
         return onSettingsCtlColorStatic(reinterpret_cast<HWND>(lParam));
     case WM_ERASEBKGND:
+        // Not a colour message: any nonzero value says "erased", and the
+        // stock brush is such a value. Nothing is painted, so the main
+        // window's background shows through.
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -142,10 +149,5 @@ static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
 
 INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
-        return settingsPageMessage(page, message, wParam, lParam);
-    } catch (...) {
-        logUnexpectedException(L"SettingsPageProc");
-        return FALSE;
-    }
+    return guardedCall(L"SettingsPageProc", [&] { return settingsPageMessage(page, message, wParam, lParam); });
 }

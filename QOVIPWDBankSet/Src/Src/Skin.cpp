@@ -1,9 +1,11 @@
 #include "Skin.h"
 
 #include <objidl.h>
+#include <commctrl.h>
 #include <cstring>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
+#include "resource.h"
 
 const std::wstring skinFaceName = L"MS Shell Dlg";
 
@@ -114,7 +116,7 @@ HFONT createSkinFont(int height, int weight, const std::wstring& face)
 int titleFontHeightFor(int dpiX, int dpiY)
 {
     int smaller = dpiX < dpiY ? dpiX : dpiY;
-    return static_cast<int>(smaller / 96.0 * 24.0);
+    return static_cast<int>(smaller / 96.0 * TITLE_FONT_HEIGHT_AT_96_DPI);
 }
 
 float displayDpiScale()
@@ -127,8 +129,15 @@ float displayDpiScale()
     return scale;
 }
 
-float skinLabelEmSize(float dpiScale) { return dpiScale * 13.0f + 0.5f; }
-float skinHelpIconSide(float dpiScale) { return dpiScale * 16.0f; }
+// Sizes at 96 DPI. The label is 13 pixels (plus half a pixel GDI+ would
+// otherwise round away), which leaves the 21-pixel button pictures a pixel of
+// air above and below; the help icon is drawn at 16 of its 20 pixels so its
+// disc stays clear of the button's border.
+static const float LABEL_EM_AT_96_DPI = 13.0f;
+static const float HELP_ICON_SIDE_AT_96_DPI = 16.0f;
+
+float skinLabelEmSize(float dpiScale) { return dpiScale * LABEL_EM_AT_96_DPI + 0.5f; }
+float skinHelpIconSide(float dpiScale) { return dpiScale * HELP_ICON_SIDE_AT_96_DPI; }
 int skinFooterExtraHeight(float dpiScale) { return static_cast<int>(dpiScale + 0.5f); }
 
 void drawSkinBackground(HWND window, HDC dc, const SkinImage& background)
@@ -143,14 +152,43 @@ void drawSkinBackground(HWND window, HDC dc, const SkinImage& background)
 
 // ------------------------------------------------------------- buttons --
 
-void repaintButton(HWND button)
+void SkinButtonGroup::setAvailable(int slot, bool enabled)
+{
+    EnableWindow(windows[slot], enabled ? TRUE : FALSE);
+    available[slot] = enabled ? 1 : 0;
+}
+
+void SkinButtonGroup::showAllNormal()
+{
+    for (SkinButtonLook& look : looks) {
+        look.normal = 1;
+        look.hover = 0;
+        look.pressed = 0;
+    }
+}
+
+void attachSkinButtons(HWND owner, const SkinButtonSet& set, SkinButtonGroup& group)
+{
+    for (int slot = 0; slot < set.count; ++slot) {
+        group.windows[slot] = GetDlgItem(owner, set.slots[slot].controlId);
+        SetWindowSubclass(group.windows[slot], SkinButtonProc, slot, reinterpret_cast<DWORD_PTR>(&set));
+        if (set.slots[slot].labelId == 0)
+            group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
+    }
+}
+
+// Invalidates the whole button, erasing the background.
+static void repaintButton(HWND button)
 {
     RECT client;
     GetClientRect(button, &client);
     InvalidateRect(button, &client, TRUE);
 }
 
-bool isPointInButton(HWND button, LPARAM lParam)
+// Whether a mouse message's client point lies on the button. The coordinates
+// are taken as unsigned 16-bit values, so a point left of or above the button
+// (while it holds the capture) counts as outside, as any other outside point.
+static bool isPointInButton(HWND button, LPARAM lParam)
 {
     RECT client;
     GetClientRect(button, &client);
@@ -165,10 +203,9 @@ static void setLook(SkinButtonLook& look, int normal, int hover, int pressed)
     look.pressed = pressed;
 }
 
-static void onSkinMouseMove(HWND button, LPARAM lParam, const SkinButtonContext& context)
+// flags is null for a set that repaints after every move.
+static void onSkinMouseMove(HWND button, LPARAM lParam, SkinButtonLook& look, SkinRepaintFlags* flags)
 {
-    SkinButtonLook& look = *context.look;
-    SkinRepaintFlags* flags = context.flags;
     if (look.tracking == 0) {
         TRACKMOUSEEVENT track = {sizeof track, TME_HOVER | TME_LEAVE, button, 1};
         look.tracking = TrackMouseEvent(&track);
@@ -203,12 +240,12 @@ static void onSkinMouseMove(HWND button, LPARAM lParam, const SkinButtonContext&
     }
 }
 
-static void onSkinButtonDown(HWND button, LPARAM lParam, const SkinButtonContext& context)
+static void onSkinButtonDown(HWND button, LPARAM lParam, SkinButtonLook& look, SkinRepaintFlags* flags)
 {
     if (isPointInButton(button, lParam))
-        setLook(*context.look, 0, 0, 1);
+        setLook(look, 0, 0, 1);
     SetCapture(button);
-    if (SkinRepaintFlags* flags = context.flags) {
+    if (flags) {
         flags->pressStarted = 1;
         flags->insidePainted = 0;
         flags->outsidePainted = 0;
@@ -217,11 +254,22 @@ static void onSkinButtonDown(HWND button, LPARAM lParam, const SkinButtonContext
     repaintButton(button);
 }
 
-static void onSkinMouseLeave(HWND button, const SkinButtonContext& context)
+// The release ends the press whether or not it is a click; the look stays
+// until the next move. The capture goes before the click is sent: the action
+// may open a modal dialog or a message box that needs the mouse.
+static void onSkinButtonUp(HWND button, LPARAM lParam, const SkinButtonSlot& slot)
 {
-    setLook(*context.look, 1, 0, 0);
-    context.look->tracking = 0;
-    if (SkinRepaintFlags* flags = context.flags) {
+    const bool inside = isPointInButton(button, lParam);
+    ReleaseCapture();
+    if (inside)
+        SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(slot.controlId, BN_CLICKED), 0);
+}
+
+static void onSkinMouseLeave(HWND button, SkinButtonLook& look, SkinRepaintFlags* flags)
+{
+    setLook(look, 1, 0, 0);
+    look.tracking = 0;
+    if (flags) {
         flags->pressStarted = 0;
         flags->insidePainted = 0;
         flags->outsidePainted = 1;
@@ -230,41 +278,67 @@ static void onSkinMouseLeave(HWND button, const SkinButtonContext& context)
     repaintButton(button);
 }
 
-bool handleSkinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                             const SkinButtonContext& context, LRESULT* result)
+static void paintSkinButton(HWND button, const SkinButtonSlot& slot, const SkinButtonGroup& group, int index)
 {
-    // A disabled button of the list page (list buttons without repaint flags)
-    // ignores the mouse: no look change, no tracking change. The edit
-    // dialog's list buttons follow the mouse like its other buttons.
-    const bool ignoresMouse = context.slot->listButton && !context.flags && !IsWindowEnabled(button);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(button, &paint);
+    RECT client;
+    GetClientRect(button, &client);
+    renderSkinButton(dc, client.right, client.bottom, slot, group, index);
+    EndPaint(button, &paint);
+}
+
+// The mouse messages never reach the standard button: a click neither takes
+// the focus nor makes a BN_CLICKED of its own. Everything else does, so the
+// keyboard still works the button the standard way.
+static LRESULT skinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam, const SkinButtonSet& set,
+                                 int index)
+{
+    SkinButtonGroup* group = set.group();
+    if (!group || index >= set.count)
+        return DefSubclassProc(button, message, wParam, lParam);
+    SkinButtonLook& look = group->looks[index];
+    SkinRepaintFlags* flags = set.repaintEveryMove ? nullptr : &group->repaint;
+    const bool ignoresMouse = set.disabledIgnoresMouse && !IsWindowEnabled(button);
     switch (message) {
     case WM_MOUSEMOVE:
         if (!ignoresMouse)
-            onSkinMouseMove(button, lParam, context);
-        *result = 1;
-        return true;
+            onSkinMouseMove(button, lParam, look, flags);
+        return 1;
     case WM_LBUTTONDOWN:
         if (!ignoresMouse)
-            onSkinButtonDown(button, lParam, context);
-        *result = 1;
-        return true;
+            onSkinButtonDown(button, lParam, look, flags);
+        return 1;
+    case WM_LBUTTONUP:
+        if (!ignoresMouse)
+            onSkinButtonUp(button, lParam, set.slots[index]);
+        return 1;
     case WM_MOUSELEAVE:
         if (!ignoresMouse)
-            onSkinMouseLeave(button, context);
-        *result = 1;
-        return true;
+            onSkinMouseLeave(button, look, flags);
+        return 1;
     case WM_SETCURSOR:
         SetCursor(LoadCursorW(nullptr, ignoresMouse ? IDC_ARROW : IDC_HAND));
-        *result = TRUE;
-        return true;
+        return TRUE;
     case WM_PAINT:
-        paintSkinButton(button, context);
-        *result = 1;
-        return true;
+        paintSkinButton(button, set.slots[index], *group, index);
+        return 1;
     default:
-        (void)wParam;
-        return false;
+        return DefSubclassProc(button, message, wParam, lParam);
     }
+}
+
+LRESULT CALLBACK SkinButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR slot,
+                                DWORD_PTR set)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(button, SkinButtonProc, slot);
+        return DefSubclassProc(button, message, wParam, lParam);
+    }
+    return guardedCall(L"SkinButtonProc", [&] {
+        return skinButtonMessage(button, message, wParam, lParam, *reinterpret_cast<const SkinButtonSet*>(set),
+                                 static_cast<int>(slot));
+    });
 }
 
 static int imageForLook(const SkinButtonLook& look, const SkinButtonSlot& slot)
@@ -278,13 +352,12 @@ static int imageForLook(const SkinButtonLook& look, const SkinButtonSlot& slot)
     return 0;
 }
 
-void renderSkinButton(HDC dc, int width, int height, const SkinButtonContext& context)
+void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
+                      int index)
 {
-    const SkinButtonSlot& slot = *context.slot;
     Gdiplus::Graphics graphics(dc);
-
     SkinImage face;
-    if (int imageId = imageForLook(*context.look, slot))
+    if (int imageId = imageForLook(group.looks[index], slot))
         face.load(imageId, SkinImageKind::Png);
     int imageHeight = height + (slot.footerExtraHeight ? skinFooterExtraHeight(AppGlobals.dpiScale) : 0);
     if (face.image())
@@ -292,10 +365,9 @@ void renderSkinButton(HDC dc, int width, int height, const SkinButtonContext& co
 
     if (slot.labelId == 0) {
         float side = skinHelpIconSide(AppGlobals.dpiScale);
-        if (context.helpIcon && context.helpIcon->image())
-            graphics.DrawImage(context.helpIcon->image(),
-                               Gdiplus::RectF((width - side + slot.iconBias) / 2, (height - side + 0.5f) / 2,
-                                              side, side));
+        if (group.helpIcon.image())
+            graphics.DrawImage(group.helpIcon.image(), Gdiplus::RectF((width - side + slot.iconBias) / 2,
+                                                                      (height - side + 0.5f) / 2, side, side));
         return;
     }
     std::wstring label = loadResString(slot.labelId);
@@ -305,19 +377,9 @@ void renderSkinButton(HDC dc, int width, int height, const SkinButtonContext& co
     Gdiplus::StringFormat format(0, 0);
     format.SetAlignment(Gdiplus::StringAlignmentCenter);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    const bool grey = slot.listButton && context.available == 0;
-    Gdiplus::SolidBrush brush(grey ? Gdiplus::Color(255, 188, 188, 188) : Gdiplus::Color(255, 0, 0, 0));
+    const bool grey = slot.greyWhenUnavailable && group.available[index] == 0;
+    Gdiplus::SolidBrush brush(Gdiplus::Color(grey ? SKIN_UNAVAILABLE_LABEL_COLOR : SKIN_LABEL_COLOR));
     graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), &font,
                         Gdiplus::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)), &format,
                         &brush);
-}
-
-void paintSkinButton(HWND button, const SkinButtonContext& context)
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(button, &paint);
-    RECT client;
-    GetClientRect(button, &client);
-    renderSkinButton(dc, client.right, client.bottom, context);
-    EndPaint(button, &paint);
 }

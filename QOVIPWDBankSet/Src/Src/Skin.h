@@ -34,12 +34,22 @@ private:
 // The face of every font the skin makes, GDI and GDI+ alike.
 extern const std::wstring skinFaceName;
 
-const COLORREF SKIN_HEADER_COLOR = 0xE3EAE9;  // RGB(233, 234, 227), the header band
+// The header band of the background pictures 501 and 505, RGB(233, 234, 227):
+// the title labels lie on it and take its colour as their background.
+const COLORREF SKIN_HEADER_COLOR = 0xE3EAE9;
+// The pictures' white body; the settings page's static controls lie on it.
 const COLORREF SKIN_PAGE_WHITE = 0xFFFFFF;
+// Button labels, ARGB: black, and a light grey that still reads on the small
+// buttons' near-white face for a button that is unavailable.
+const Gdiplus::ARGB SKIN_LABEL_COLOR = 0xFF000000;
+const Gdiplus::ARGB SKIN_UNAVAILABLE_LABEL_COLOR = 0xFFBCBCBC;
 
 HFONT createSkinFont(int height, int weight, const std::wstring& face);
 
 // ------------------------------------------------------------- scaling --
+
+// The bold title fonts' pixel height at 96 DPI: a third of the header band.
+const int TITLE_FONT_HEIGHT_AT_96_DPI = 24;
 
 // trunc(min(dpiX, dpiY) / 96 * 24): the bold title fonts' pixel height.
 int titleFontHeightFor(int dpiX, int dpiY);
@@ -53,6 +63,14 @@ int skinFooterExtraHeight(float dpiScale);    // trunc(dpiScale + 0.5)
 void drawSkinBackground(HWND window, HDC dc, const SkinImage& background);
 
 // ------------------------------------------------------------- buttons --
+//
+// Every push button of the tool is a standard button from a dialog template
+// that its window subclasses with SkinButtonProc, the button's slot as the
+// subclass ID and the description of its set (SkinButtonSet) as the reference
+// data. From then on the button is drawn from the skin images and follows the
+// mouse itself. A press and a release inside the button is a click: the
+// button sends its parent the WM_COMMAND (BN_CLICKED) the standard button
+// would send, and the owner's dialog procedure runs the action.
 
 // The look of one skinned button: exactly one of normal, hover and pressed
 // is 1; tracking is nonzero while a mouse-leave notification is requested.
@@ -63,50 +81,71 @@ struct SkinButtonLook {
     int tracking = 0;
 };
 
-// One set per window (main window, web site edit dialog). They limit
-// repaints to the transitions instead of every mouse move.
+// One set per window. They limit repaints to the transitions (into hover or
+// pressed, out to normal, after a press or a leave) instead of every move.
 struct SkinRepaintFlags {
-    int pressStarted = 0;
-    int insidePainted = 0;
-    int outsidePainted = 0;
-    int idle = 1;
+    int pressStarted = 0;   // a press happened since the pointer last left a button
+    int insidePainted = 0;  // hover or pressed repainted since the last press or leave
+    int outsidePainted = 0; // normal repainted since the last press, or the pointer left
+    int idle = 1;           // no press since the pointer last left a button
 };
 
-// What a slot of a window's button set draws.
+// What one button of a set draws.
 struct SkinButtonSlot {
     int controlId;
     int normalImage, hoverImage, pressedImage;
-    int labelId;            // string of the label; 0 draws the help icon instead
-    int imageTop;           // the image rectangle starts this far down (0 or 1)
-    bool footerExtraHeight; // the image is skinFooterExtraHeight() taller than the button
-    float iconBias;         // help icon x = (w - s + iconBias) / 2
-    bool listButton;        // small list button: greyed label while unavailable; on the list page
-                            // (no repaint flags) it also ignores the mouse while disabled
+    int labelId;              // string of the label; 0 draws the help icon instead
+    int imageTop;             // the image rectangle starts this far down (0 or 1)
+    bool footerExtraHeight;   // the image is skinFooterExtraHeight() taller than the button
+    float iconBias;           // help icon x = (w - s + iconBias) / 2
+    bool greyWhenUnavailable; // a list button: grey label while its owner marks it unavailable
 };
 
-// What the recipe needs of one button at one message.
-struct SkinButtonContext {
-    SkinButtonLook* look;
-    SkinRepaintFlags* flags;     // null: repaint after every move (list page)
-    const SkinButtonSlot* slot;
-    int available;               // list buttons: the owner's enable flag
-    const SkinImage* helpIcon;   // the owner's kept help icon, for a help slot
+const int SKIN_MAX_BUTTONS = 5;
+
+// The buttons of one window as its state object keeps them, slot by slot.
+struct SkinButtonGroup {
+    SkinButtonGroup() = default;
+    SkinButtonGroup(const SkinButtonGroup&) = delete;
+    SkinButtonGroup& operator=(const SkinButtonGroup&) = delete;
+
+    // Enables or disables the slot's button together with its availability,
+    // which the painter reads: it never asks the window.
+    void setAvailable(int slot, bool enabled);
+    // Every button shows its normal look again; tracking stays, nothing is repainted.
+    void showAllNormal();
+
+    HWND windows[SKIN_MAX_BUTTONS] = {};
+    SkinButtonLook looks[SKIN_MAX_BUTTONS];
+    int available[SKIN_MAX_BUTTONS] = {1, 1, 1, 1, 1};
+    SkinRepaintFlags repaint;  // used by sets that repaint at the transitions only
+    SkinImage helpIcon;        // image 512, kept for a set with a help button
 };
 
-// The mouse, cursor and paint handling shared by all skinned buttons. Returns
-// true and sets *result when it handled the message; WM_LBUTTONUP is left to
-// the window's own subclass procedure, which runs the click.
-bool handleSkinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                             const SkinButtonContext& context, LRESULT* result);
+// What differs between the sets of skinned buttons. SkinButtonProc gets it
+// as its reference data, so it is static data that outlives the buttons.
+struct SkinButtonSet {
+    const SkinButtonSlot* slots;
+    int count;
+    // The owner's buttons, or null while the owner has no state object.
+    SkinButtonGroup* (*group)();
+    // Repaint after every mouse move instead of at the transitions.
+    bool repaintEveryMove;
+    // A disabled button ignores the mouse (no look, tracking or capture
+    // change, no click) and shows the arrow cursor.
+    bool disabledIgnoresMouse;
+};
 
-// Whether a mouse message's client point lies on the button (coordinates
-// taken as unsigned 16-bit values, so a negative one is outside).
-bool isPointInButton(HWND button, LPARAM lParam);
+// Takes the set's buttons of the owner window into the group, subclasses
+// them and, when the set has a help button, loads the help icon.
+void attachSkinButtons(HWND owner, const SkinButtonSet& set, SkinButtonGroup& group);
 
-// Paints the button in its current look (BeginPaint/EndPaint inside).
-void paintSkinButton(HWND button, const SkinButtonContext& context);
-// Renders the button's look into an arbitrary DC of the given client size.
-void renderSkinButton(HDC dc, int width, int height, const SkinButtonContext& context);
+// The subclass procedure of every skinned button (subclass ID: the slot;
+// reference data: the SkinButtonSet).
+LRESULT CALLBACK SkinButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR slot,
+                                DWORD_PTR set);
 
-// Invalidates the whole button, erasing the background.
-void repaintButton(HWND button);
+// Draws slot index of the group in its current look into a DC of the
+// button's client size.
+void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
+                      int index);
