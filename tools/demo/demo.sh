@@ -35,29 +35,29 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     click_tab 1
     screenshot 02-site-list-page main
     # The typical event: a new password for a saved site.
-    double_click_row sites 303 0
+    double_click_row sites IDC_SITE_LIST 0
     screenshot 03-site-edit-dialog edit
-    double_click_row edit 321 1
+    double_click_row edit IDC_SITE_EDIT_INPUTS 1
     screenshot 04-input-item-dialog input
-    type_into input 342 'New-Secret-77'
-    click input 341
+    type_into input IDC_INPUT_EDIT_VALUE 'New-Secret-77'
+    click input IDC_INPUT_EDIT_SAVE
     screenshot 05-new-password-taken-over edit
-    click edit 325
-    screenshot 06-saved box 1007
-    answer_box 1 >/dev/null
-    click edit 326
-    click_row sites 303 1
-    ctrl_click_row sites 303 2
+    click edit IDC_SITE_EDIT_SAVE
+    screenshot 06-saved box IDS_CAPTION_INFO
+    answer_box IDOK >/dev/null
+    click edit IDC_SITE_EDIT_CLOSE
+    click_row sites IDC_SITE_LIST 1
+    ctrl_click_row sites IDC_SITE_LIST 2
     screenshot 07-two-sites-selected main
-    click sites 302
-    screenshot 08-delete-question box 1007
-    answer_box 2 >/dev/null
+    click sites IDC_SITE_LIST_DELETE
+    screenshot 08-delete-question box IDS_CAPTION_INFO
+    answer_box IDCANCEL >/dev/null
     click_tab 0
-    click settings 201
+    click settings IDC_SETTINGS_PWDBANK
     screenshot 09-password-bank-off main
-    click main 103
-    screenshot 10-close-question box 1007
-    answer_box 1 >/dev/null
+    click main IDC_MAIN_CLOSE
+    screenshot 10-close-question box IDS_CAPTION_INFO
+    answer_box IDOK >/dev/null
     wait "$tool" || true
 
     # The same window at 144 DPI (Wine reads the DPI when a process starts).

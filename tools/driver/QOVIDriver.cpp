@@ -4,9 +4,10 @@
 // (xdotool), except for the demo's shortcuts "tab" and "close".
 //
 // Windows: main (dialog 51), settings (page 52), sites (page 53), edit (web
-// site dialog 54), input (input item dialog 55). Message boxes are found by
-// their caption's string ID. Every command waits up to five seconds for the
-// window it needs and exits 1 when it is not there.
+// site dialog 54), input (input item dialog 55). IDs are numbers; drive.sh
+// turns the names of resource.h into them. Message boxes are found by their
+// caption's string ID. Every command waits up to five seconds for the window
+// it needs and exits 1 when it is not there.
 //
 //   rect main|settings|sites|edit|input        "x y width height" of the window
 //   rect box CAPTION_ID                         the same for a message box
@@ -30,28 +31,38 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include "resource.h"
 
 static HMODULE toolModule;
 
+// How long a command waits for the window it needs, and how often it looks.
+static const int WAIT_MS = 5000;
+static const int POLL_MS = 20;
+// The page of a newly selected tab shows within this time.
+static const int SETTLE_MS = 300;
+// Texts read from the tool: strings and control texts, and list cells.
+static const int TEXT_CHARS = 1024;
+static const int CELL_CHARS = 512;
+
 static std::wstring toolString(UINT id)
 {
-    wchar_t buffer[1024] = {};
-    LoadStringW(toolModule, id, buffer, 1024);
+    wchar_t buffer[TEXT_CHARS] = {};
+    LoadStringW(toolModule, id, buffer, TEXT_CHARS);
     return buffer;
 }
 
-static HWND waitFor(const std::function<HWND()>& find, int timeoutMs = 5000)
+static HWND waitFor(const std::function<HWND()>& find, int timeoutMs = WAIT_MS)
 {
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+    for (int waited = 0; waited <= timeoutMs; waited += POLL_MS) {
         HWND window = find();
         if (window && IsWindowVisible(window))
             return window;
-        Sleep(20);
+        Sleep(POLL_MS);
     }
     return nullptr;
 }
 
-static HWND mainDialog() { return FindWindowW(L"#32770", toolString(1001).c_str()); }
+static HWND mainDialog() { return FindWindowW(L"#32770", toolString(IDS_MAIN_CAPTION).c_str()); }
 
 // A top-level dialog of the tool's process that holds the given control.
 struct DialogSearch {
@@ -103,13 +114,13 @@ static HWND findWindowNamed(const std::wstring& name)
     if (name == L"main")
         return mainDialog();
     if (name == L"settings")
-        return pageWith(201);
+        return pageWith(IDC_SETTINGS_PWDBANK);
     if (name == L"sites")
-        return pageWith(303);
+        return pageWith(IDC_SITE_LIST);
     if (name == L"edit")
-        return topLevelWith(322);
+        return topLevelWith(IDC_SITE_EDIT_NAME);
     if (name == L"input")
-        return topLevelWith(342);
+        return topLevelWith(IDC_INPUT_EDIT_VALUE);
     if (name == L"box")
         return messageBox();
     return nullptr;
@@ -122,7 +133,7 @@ static HWND window(const std::wstring& name)
 
 static HWND messageBox()
 {
-    for (UINT caption : {1006u, 1007u}) {
+    for (UINT caption : {IDS_CAPTION_ERROR, IDS_CAPTION_INFO}) {
         HWND box = FindWindowW(L"#32770", toolString(caption).c_str());
         if (box && GetDlgItem(box, 0xFFFF))
             return box;
@@ -132,8 +143,9 @@ static HWND messageBox()
 
 static std::wstring textOf(HWND control)
 {
-    wchar_t buffer[1024] = {};
-    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
+    wchar_t buffer[TEXT_CHARS] = {};
+    SendMessageTimeoutW(control, WM_GETTEXT, TEXT_CHARS, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, WAIT_MS,
+                        nullptr);
     return buffer;
 }
 
@@ -170,7 +182,7 @@ static std::wstring cellText(HWND list, int row, int column)
 {
     struct Cell {
         LVITEMW item;
-        wchar_t text[512];
+        wchar_t text[CELL_CHARS];
     } cell = {};
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
@@ -179,7 +191,7 @@ static std::wstring cellText(HWND list, int row, int column)
         return L"";
     Cell* remote = static_cast<Cell*>(VirtualAllocEx(process, nullptr, sizeof(Cell), MEM_COMMIT, PAGE_READWRITE));
     cell.item.iSubItem = column;
-    cell.item.cchTextMax = 512;
+    cell.item.cchTextMax = CELL_CHARS;
     cell.item.pszText = remote ? remote->text : nullptr;
     if (remote && WriteProcessMemory(process, remote, &cell, sizeof cell, nullptr)) {
         SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&remote->item));
@@ -188,7 +200,7 @@ static std::wstring cellText(HWND list, int row, int column)
     if (remote)
         VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    cell.text[511] = L'\0';
+    cell.text[CELL_CHARS - 1] = L'\0';
     return cell.text;
 }
 
@@ -212,14 +224,14 @@ static void printUtf8(const std::wstring& text)
 static int selectTab(int index)
 {
     HWND main = window(L"main");
-    HWND tab = main ? GetDlgItem(main, 101) : nullptr;
+    HWND tab = main ? GetDlgItem(main, IDC_MAIN_TAB) : nullptr;
     RECT item = {};
     if (!tab || !remoteListCall(tab, TCM_GETITEMRECT, index, &item))
         return 1;
     LPARAM point = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
     PostMessageW(tab, WM_LBUTTONDOWN, MK_LBUTTON, point);
     PostMessageW(tab, WM_LBUTTONUP, 0, point);
-    Sleep(300);
+    Sleep(SETTLE_MS);
     return 0;
 }
 
@@ -229,7 +241,7 @@ static int closeTool()
     if (!main)
         return 1;
     PostMessageW(main, WM_CLOSE, 0, 0);
-    HWND box = waitFor([] { return FindWindowW(L"#32770", toolString(1007).c_str()); });
+    HWND box = waitFor([] { return FindWindowW(L"#32770", toolString(IDS_CAPTION_INFO).c_str()); });
     if (!box)
         return 1;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -299,11 +311,11 @@ static int run(int argc, wchar_t** argv)
         return 0;
     }
     if (command == L"gone") {
-        for (int waited = 0; waited <= 5000; waited += 20) {
+        for (int waited = 0; waited <= WAIT_MS; waited += POLL_MS) {
             HWND target = arg(2) == L"box" ? messageBox() : findWindowNamed(arg(2));
             if (!target || !IsWindowVisible(target))
                 return 0;
-            Sleep(20);
+            Sleep(POLL_MS);
         }
         return 1;
     }
@@ -313,7 +325,7 @@ static int run(int argc, wchar_t** argv)
     }
     if (command == L"tabat") {
         HWND main = window(L"main");
-        HWND tab = main ? GetDlgItem(main, 101) : nullptr;
+        HWND tab = main ? GetDlgItem(main, IDC_MAIN_TAB) : nullptr;
         RECT item = {};
         if (!tab || !remoteListCall(tab, TCM_GETITEMRECT, number(2), &item))
             return 1;

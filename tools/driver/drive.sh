@@ -3,8 +3,28 @@
 # the mouse, clicks and types. Sourced by the demo and the acceptance tests;
 # expects the Wine environment of ./run and WINE_BIN.
 
+RESOURCE_H=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../QOVIPWDBankSet/res" && pwd)/resource.h
+
 winpath() { winepath -w "$1" 2>/dev/null; }
-driver() { wine "$WINE_BIN/QOVIDriver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The value of a name of resource.h (IDC_..., IDS_...), or of IDOK / IDCANCEL.
+rid() {
+    case $1 in
+        IDOK) echo 1 ;;
+        IDCANCEL) echo 2 ;;
+        *) awk -v name="$1" '$1 == "#define" && $2 == name { print $3; found = 1 } END { exit !found }' "$RESOURCE_H" ;;
+    esac
+}
+# QOVIDriver with every argument that is a resource name turned into its value.
+driver() {
+    local arguments=() argument
+    for argument; do
+        case $argument in
+            IDOK|IDCANCEL|ID[CSDIP]_*) argument=$(rid "$argument") || { echo "no such ID: $argument" >&2; return 2; } ;;
+        esac
+        arguments+=("$argument")
+    done
+    wine "$WINE_BIN/QOVIDriver.exe" "${arguments[@]}" 2>/dev/null | tr -d '\r'
+}
 qovibank() { wine "$WINE_BIN/qovibank.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 string() { driver string "$1"; }
 
@@ -44,7 +64,7 @@ type_into() {
     xdotool type --delay 30 "$3"
     sleep 0.2
 }
-# Answers the open message box by clicking its button (1 OK, 2 Cancel) and
+# Answers the open message box by clicking its button (IDOK or IDCANCEL) and
 # prints the box as "CAPTION|TEXT".
 answer_box() {
     local shown
@@ -54,7 +74,7 @@ answer_box() {
     driver gone box >/dev/null
     echo "$shown"
 }
-# Saves a screenshot of a window (main, edit, input, box) to FILE.
+# Saves a screenshot of a window (main, edit, input, box CAPTION_ID) to FILE.
 shot() {
     local file=$1 geometry
     shift
