@@ -154,7 +154,7 @@ void QOVIPasswordBank::Impl::markSaved()
     removedSites.clear();
     for (QOVIWebItem* site : sites) {
         QOVIWebItem::Impl& s = *site->impl();
-        s.added = false;
+        s.added = s.addedIfNew = false;
         s.baseName = s.webName;
         s.removedInputs.clear();
         for (QOVIInputItem* input : s.inputs)
@@ -362,32 +362,48 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, con
 
 COMMON_RESULT QOVIPasswordBank::addWebItem(const QOVINewWebItem& site, std::wstring* givenName)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        if (site.url.empty())
-            return COMMON_ERR_INVALID_ARG;
-        qovi::SiteRecord record;
-        record.uid = qovi::newSiteUid();
-        record.webName = impl_->uniqueName(site.webName.empty() ? hostOf(site.url) : site.webName);
-        record.url = site.url;
-        record.formId = site.formId;
-        record.formName = site.formName;
-        int n = 0;
-        for (const QOVINewInputItem& input : site.inputs) {
-            record.inputs.emplace_back();
-            qovi::InputRecord& r = record.inputs.back();
-            r.n = ++n;
-            r.id = input.id;
-            r.name = input.name;
-            r.type = input.type;
-            r.value = input.value;
+    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, false, givenName); });
+}
+
+COMMON_RESULT QOVIPasswordBank::addNewAccount(const QOVINewWebItem& site, std::wstring* givenName)
+{
+    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, true, givenName); });
+}
+
+COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName)
+{
+    if (site.url.empty())
+        return COMMON_ERR_INVALID_ARG;
+    qovi::SiteRecord record;
+    int n = 0;
+    for (const QOVINewInputItem& input : site.inputs) {
+        record.inputs.emplace_back();
+        qovi::InputRecord& r = record.inputs.back();
+        r.n = ++n;
+        r.id = input.id;
+        r.name = input.name;
+        r.type = input.type;
+        r.value = input.value;
+    }
+    if (ifNew) {
+        auto range = byUrl.equal_range(site.url);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (qovi::holdsAccount(*it->second->impl(), site.url, site.formId, site.formName, record.inputs))
+                return COMMON_ERR_EXISTS;
         }
-        QOVIWebItem* made = impl_->makeSite(std::move(record));
-        made->impl()->added = true;
-        impl_->sites.push_back(made);
-        impl_->byName.emplace(made->impl()->webName, made);
-        impl_->byUrl.emplace(made->impl()->url, made);
-        if (givenName)
-            *givenName = made->impl()->webName;
-        return COMMON_OK;
-    });
+    }
+    record.uid = qovi::newSiteUid();
+    record.webName = uniqueName(site.webName.empty() ? hostOf(site.url) : site.webName);
+    record.url = site.url;
+    record.formId = site.formId;
+    record.formName = site.formName;
+    QOVIWebItem* made = makeSite(std::move(record));
+    made->impl()->added = true;
+    made->impl()->addedIfNew = ifNew;
+    sites.push_back(made);
+    byName.emplace(made->impl()->webName, made);
+    byUrl.emplace(made->impl()->url, made);
+    if (givenName)
+        *givenName = made->impl()->webName;
+    return COMMON_OK;
 }

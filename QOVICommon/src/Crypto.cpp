@@ -1,5 +1,6 @@
 #include "Crypto.h"
 
+#include "Faults.h"
 #include "Text.h"
 
 #include <windows.h>
@@ -30,11 +31,33 @@ CryptoStatus protectKey(const unsigned char* key, std::vector<unsigned char>& bl
     DATA_BLOB entropy = {static_cast<DWORD>(sizeof kEntropy - 1),
                          reinterpret_cast<BYTE*>(const_cast<char*>(kEntropy))};
     DATA_BLOB out = {};
+    if (injectedFailure(Call::Dpapi))
+        return CryptoStatus::Unavailable;
     if (!CryptProtectData(&in, L"QOVI password bank", &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
         return CryptoStatus::Unavailable;
     blob.assign(out.pbData, out.pbData + out.cbData);
     LocalFree(out.pbData);
     return CryptoStatus::Ok;
+}
+
+// A blob that fails its own check, or is another user's or another
+// machine's, is a file this user cannot read: damage. Any other failure
+// (the protection service unreachable, out of memory) may pass.
+static bool blobRejected(DWORD error)
+{
+    switch (error) {
+    case ERROR_SUCCESS:
+    case ERROR_INVALID_DATA:
+    case static_cast<DWORD>(NTE_BAD_DATA):
+    case static_cast<DWORD>(NTE_BAD_KEY_STATE):
+    case static_cast<DWORD>(NTE_BAD_KEY):
+    case static_cast<DWORD>(NTE_BAD_SIGNATURE):
+    case static_cast<DWORD>(NTE_BAD_HASH):
+    case static_cast<DWORD>(NTE_BAD_VER):
+        return true;
+    default:
+        return false;
+    }
 }
 
 CryptoStatus unprotectKey(const std::vector<unsigned char>& blob, unsigned char* key)
@@ -43,10 +66,12 @@ CryptoStatus unprotectKey(const std::vector<unsigned char>& blob, unsigned char*
     DATA_BLOB entropy = {static_cast<DWORD>(sizeof kEntropy - 1),
                          reinterpret_cast<BYTE*>(const_cast<char*>(kEntropy))};
     DATA_BLOB out = {};
-    // A blob that does not unwrap (damaged, another user's or another
-    // machine's) is a file this user cannot read: treated as damaged.
+    if (injectedFailure(Call::Dpapi))
+        return CryptoStatus::Unavailable;
+    // A failure that names no error of its own reads as damage.
+    SetLastError(ERROR_SUCCESS);
     if (!CryptUnprotectData(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
-        return CryptoStatus::Rejected;
+        return blobRejected(GetLastError()) ? CryptoStatus::Rejected : CryptoStatus::Unavailable;
     CryptoStatus status = CryptoStatus::Rejected;
     if (out.cbData == kKeySize) {
         memcpy(key, out.pbData, kKeySize);

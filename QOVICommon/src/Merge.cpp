@@ -54,6 +54,29 @@ void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::Site
         site.line = std::move(saved.line);
 }
 
+// Accounts added here as new that the other process saved meanwhile (two
+// imports of one file at once) are dropped: each account is added once.
+void dropSavedAccounts(std::vector<QOVIWebItem*>& merged)
+{
+    std::unordered_multimap<std::wstring_view, const QOVIWebItem::Impl*> saved;
+    for (const QOVIWebItem* site : merged) {
+        if (!site->impl()->added)
+            saved.emplace(site->impl()->url, site->impl());
+    }
+    auto savedElsewhere = [&](const QOVIWebItem* site) {
+        const QOVIWebItem::Impl& s = *site->impl();
+        if (!s.addedIfNew)
+            return false;
+        auto range = saved.equal_range(s.url);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (qovi::holdsAccount(*it->second, s.url, s.formId, s.formName, s.inputs))
+                return true;
+        }
+        return false;
+    };
+    merged.erase(std::remove_if(merged.begin(), merged.end(), savedElsewhere), merged.end());
+}
+
 }  // namespace
 
 void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
@@ -105,6 +128,7 @@ void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
         }
         // Otherwise the other process removed it: no longer listed.
     }
+    dropSavedAccounts(merged);
     b.sites = std::move(merged);
     b.reindex();
 }
