@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include <map>
+#include <unordered_set>
 
 using namespace qovibank;
 
@@ -79,13 +80,39 @@ bool readOptions(int argc, wchar_t** argv, int first, const std::vector<std::wst
     return true;
 }
 
+// What the last load found, for stderr; empty when there is nothing to say.
+std::wstring loadText(const QOVILoadReport& report, COMMON_RESULT result)
+{
+    switch (report.outcome) {
+    case QOVI_LOAD_OK:
+        return std::wstring();
+    case QOVI_LOAD_RESTORED:
+        return L"warning: the password bank file was " +
+               (report.keptAside.empty() ? std::wstring(L"missing") : L"damaged (kept as " + report.keptAside + L")") +
+               L"; the previous saved state was restored from " + report.restoredFrom;
+    case QOVI_LOAD_NOTHING_READABLE:
+        return L"cannot load the password bank: it is damaged and no earlier saved state could be read; the damaged "
+               L"file was kept as " + report.keptAside + L", and the bank is empty now";
+    case QOVI_LOAD_BUSY:
+        return L"cannot load the password bank: another program is using it; try again";
+    case QOVI_LOAD_FOLDER_UNUSABLE:
+        return L"cannot load the password bank: the data folder cannot be used: " + report.folder;
+    case QOVI_LOAD_NEWER_VERSION:
+        return L"cannot load the password bank: " + resultText(result) + L"; it was left as it is";
+    case QOVI_LOAD_FAILED:
+        break;
+    }
+    return L"cannot load the password bank: " + resultText(result) + L"; no file was changed; try again";
+}
+
 QOVIUserInfo* loadUser(COMMON_RESULT& result)
 {
     createQOVIAppUserDirectory();
     QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
     result = user->load(1);
-    if (result != COMMON_OK)
-        writeErr(L"qovibank: cannot load the password bank: " + resultText(result) + L"\n");
+    std::wstring text = loadText(user->getLastLoadReport(), result);
+    if (!text.empty())
+        writeErr(L"qovibank: " + text + L"\n");
     return user;
 }
 
@@ -115,22 +142,16 @@ bool readWholeFile(const std::wstring& path, std::string& bytes, std::wstring& p
     return true;
 }
 
-// The same account saved twice: a site with this URL and form already holds
-// the first user name item with this value (or, for a site without one,
-// every input item with the same value).
-bool isDuplicate(QOVIPasswordBank* bank, const QOVINewWebItem& site)
+// How many of these sites the bank still lists.
+size_t listedCount(QOVIPasswordBank* bank, const std::vector<QOVIWebItem*>& sites)
 {
-    for (const QOVINewInputItem& input : site.inputs) {
-        if (input.type == L"text")
-            return bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
-                                        input.value) == 1;
-    }
-    for (const QOVINewInputItem& input : site.inputs) {
-        if (bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
-                                 input.value) != 1)
-            return false;
-    }
-    return !site.inputs.empty();
+    std::vector<QOVIWebItem*> listed;
+    bank->getWebItems(listed, L"", L"");
+    std::unordered_set<QOVIWebItem*> present(listed.begin(), listed.end());
+    size_t count = 0;
+    for (QOVIWebItem* site : sites)
+        count += present.count(site);
+    return count;
 }
 
 std::wstring plural(size_t count, const wchar_t* one, const wchar_t* many)
@@ -168,11 +189,15 @@ int importFile(int argc, wchar_t** argv)
         return StoreFailed;
     QOVIPasswordBank* bank = user->getPWDBankInfo();
     size_t added = 0, skipped = 0, rejected = 0;
+    std::vector<QOVIWebItem*> addedSites;
     for (ImportEntry& entry : file.entries) {
         std::wstring where = L"line " + std::to_wstring(entry.line);
-        if (entry.rejected.empty() && isDuplicate(bank, entry.site)) {
+        std::wstring name;
+        COMMON_RESULT result = entry.rejected.empty() ? bank->addNewAccount(entry.site, &name) : COMMON_ERR_INVALID_ARG;
+        if (result == COMMON_ERR_EXISTS) {
             ++skipped;
-        } else if (entry.rejected.empty() && bank->addWebItem(entry.site) == COMMON_OK) {
+        } else if (result == COMMON_OK) {
+            bank->getWebItems(addedSites, L"", name);
             ++added;
         } else {
             ++rejected;
@@ -188,6 +213,10 @@ int importFile(int argc, wchar_t** argv)
             writeErr(L"qovibank: cannot save the password bank: " + resultText(result) + L"; nothing was imported\n");
             return StoreFailed;
         }
+        // Accounts another program saved meanwhile were left out by the save.
+        size_t kept = listedCount(bank, addedSites);
+        skipped += added - kept;
+        added = kept;
     }
     QOVILog::debugLog(kSource, __LINE__,
                       L"Imported " + std::to_wstring(added) + L" sites (" + std::to_wstring(skipped) +
