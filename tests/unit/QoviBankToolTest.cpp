@@ -213,4 +213,46 @@ TEST_F(QoviBankTest, ListShowsUserNamesButNeverPasswordsAndSettingsSwitch)
     EXPECT_EQ(0u, bank().find(L"pwdbank=0 bubble=1\n"));
 }
 
+// Every command says on stderr what the load found, and fails (exit 4)
+// whenever no bank could be loaded, list and export included.
+TEST_F(QoviBankTest, CommandsSayWhatTheLoadFoundAndFailWithoutABank)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* failCalls;
+        int damage;  // 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data root is a file
+        const wchar_t* command;
+        long exitCode;
+        const char* says;
+    } cases[] = {
+        {"restored", L"", 1, L"list", 0, "the previous saved state was restored"},
+        {"nothing readable", L"", 2, L"export", 4, "no earlier saved state could be read"},
+        {"busy", L"lock:1", 0, L"list", 4, "another program is using it"},
+        {"encryption unavailable", L"dpapi:1", 0, L"export", 4, "no file was changed"},
+        {"folder unusable", L"", 3, L"list", 4, "the data folder cannot be used"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        qovitest::TempFolder caseRoot;
+        qovitest::ScopedEnvironment caseDir(L"QOVI_DATA_DIR", caseRoot.path() + (c.damage == 3 ? L"\\file" : L""));
+        QOVIUserInfoManager::releaseUsers();
+        if (c.damage == 3) {
+            ASSERT_TRUE(qovitest::writeFileBytes(caseRoot.path() + L"\\file", "a file"));
+        } else {
+            ASSERT_EQ(COMMON_OK, user()->load(1));
+            user()->getPWDBankInfo()->addWebItem(loginSite(L"Mail", L"https://mail.example", L"alice", L"pw"));
+            ASSERT_EQ(COMMON_OK, user()->save(1));
+            ASSERT_EQ(COMMON_OK, user()->save(1));
+            QOVIUserInfoManager::releaseUsers();
+        }
+        for (int i = 0; i < c.damage && c.damage < 3; ++i)
+            ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + (i ? L".bak" : L""), "damaged"));
+        qovitest::ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", c.failCalls);
+        std::string output;
+        EXPECT_EQ(c.exitCode, qovibank(c.command, &output)) << output;
+        EXPECT_NE(std::string::npos, output.find(c.says)) << output;
+        EXPECT_EQ(c.exitCode == 0, output.find("Mail") != std::string::npos) << output;
+    }
+}
+
 }  // namespace
