@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include "QOVICommon.h"
 #include "Skin.h"
 
 const int MAIN_BUTTON_COUNT = 3;  // Apply, Close, Help
@@ -43,6 +44,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK FooterButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclassId,
                                   DWORD_PTR referenceData);
 void paintFooterButton(MainWindowState& state, HWND button);
+
+// Shows what loading the user's bank found; false when the tool must end.
+bool confirmBankLoad(QOVIUserInfo* user);
 
 // Index of a footer button window (any unknown window counts as Help).
 int buttonIndexOf(HWND window);
