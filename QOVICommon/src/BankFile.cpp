@@ -115,15 +115,20 @@ Fingerprint fingerprintOf(const std::string& bytes)
     return fingerprintOf(bytes.data(), split, bytes.data() + split, bytes.size() - split);
 }
 
+// Reads into what the buffer already holds (ciphertext of an earlier read
+// or save): only bytes beyond its present size are filled first.
 FileStatus readAll(const std::wstring& path, std::string& bytes)
 {
-    bytes.clear();
     Handle file(openForReading(path));
-    if (!file.valid())
+    if (!file.valid()) {
+        bytes.clear();
         return openStatus(GetLastError());
+    }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileSize)
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileSize) {
+        bytes.clear();
         return FileStatus::IoError;
+    }
     bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
     while (done < bytes.size()) {
@@ -276,15 +281,16 @@ FileStatus decrypt(FileContent& content, std::string& why)
         why = crypto == CryptoStatus::Unavailable ? "decryption is unavailable" : "the content does not authenticate";
         return crypto == CryptoStatus::Unavailable ? FileStatus::CryptoUnavailable : FileStatus::Damaged;
     }
-    if (header.version > static_cast<unsigned long long>(kFormatVersion)) {
+    if (header.version > static_cast<unsigned long long>(kFormatVersion) || header.version == 0) {
         wipe(content.buffer);
         content.key.clear();
         content.offset = 0;
-        why = "written by a newer version";
-        return FileStatus::NewerFormat;
+        why = header.version ? "written by a newer version" : "an unknown version";
+        return header.version ? FileStatus::NewerFormat : FileStatus::Damaged;
     }
     content.size = content.buffer.size() - content.offset - kTagSize;
     content.saveId = header.saveId;
+    content.version = static_cast<int>(header.version);
     return FileStatus::Ok;
 }
 

@@ -2,7 +2,7 @@
 //
 // A bank file is one line of plain JSON, the header,
 //   {"cipher":"AES-256-GCM","format":"QOVI password bank","key":"<base64>",
-//    "nonce":"<base64>","saveId":"<hex>","version":1}
+//    "nonce":"<base64>","saveId":"<hex>","version":2}
 // followed by the encrypted content (BankFormat.h) and its 16-byte GCM tag.
 // "key" is the content key protected by DPAPI; the header line is the GCM's
 // additional data, so it is authenticated with the content: any change to
@@ -23,7 +23,8 @@
 
 namespace qovi {
 
-const int kFormatVersion = 1;
+// The version written; every older one is still read (BankFormat.h).
+const int kFormatVersion = 2;
 
 enum class FileStatus {
     Ok,
@@ -49,6 +50,7 @@ struct Fingerprint {
 
 struct FileContent {
     std::string saveId;
+    int version = 0;
     ContentKey key;
     Fingerprint fingerprint;  // of the bytes as read
     std::string buffer;       // the file, its content decrypted in place; wiped at destruction

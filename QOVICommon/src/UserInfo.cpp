@@ -54,14 +54,34 @@ std::wstring keepDamaged(const std::wstring& path, const std::string& why)
     return kept;
 }
 
-// Reads a whole file as a bank: decrypted and parsed.
-qovi::FileStatus readContent(const std::wstring& path, qovi::FileContent& file, qovi::BankContent& content,
+// Makes what readRaw read a bank: decrypted, in the current format, and
+// checked record by record.
+qovi::FileStatus openContent(qovi::FileContent& file, qovi::ContentView& view, std::string& why)
+{
+    qovi::FileStatus status = qovi::decrypt(file, why);
+    if (status != qovi::FileStatus::Ok)
+        return status;
+    if (file.version == 1) {
+        std::string converted;
+        if (!qovi::convertVersion1(file.payload(), file.size, converted, why))
+            return qovi::FileStatus::Damaged;
+        qovi::wipe(file.buffer);
+        file.buffer = std::move(converted);
+        file.offset = 0;
+        file.size = file.buffer.size();
+    }
+    return qovi::scanContent(file.payload(), file.size, view, why) ? qovi::FileStatus::Ok : qovi::FileStatus::Damaged;
+}
+
+qovi::FileStatus readContent(const std::wstring& path, qovi::FileContent& file, qovi::ContentView& view,
                              std::string& why)
 {
-    qovi::FileStatus status = qovi::readBankFile(path, file, why);
-    if (status == qovi::FileStatus::Ok && !qovi::parsePayload(file.payload(), file.size, content, true, why))
-        status = qovi::FileStatus::Damaged;
-    return status;
+    qovi::FileStatus status = qovi::readRaw(path, file);
+    if (status != qovi::FileStatus::Ok) {
+        why = status == qovi::FileStatus::Missing ? "no file" : "the file could not be read";
+        return status;
+    }
+    return openContent(file, view, why);
 }
 
 // When the bank file is missing, the newest complete temporary file left by
@@ -126,44 +146,37 @@ void QOVIUserInfo::Impl::reset()
     std::string().swap(saveBuffer);
 }
 
-void QOVIUserInfo::Impl::adopt(qovi::BankContent&& content, qovi::FileContent& file)
+void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView& view)
 {
-    pwdBankEnable = basePwdBankEnable = content.pwdBankEnable;
-    bubbleEnable = baseBubbleEnable = content.bubbleEnable;
+    pwdBankEnable = basePwdBankEnable = view.pwdBankEnable;
+    bubbleEnable = baseBubbleEnable = view.bubbleEnable;
     QOVIPasswordBank::Impl& b = *bank.impl();
-    b.sites.reserve(content.sites.size());
-    b.siteObjects.reserve(content.sites.size());
-    for (qovi::SiteRecord& record : content.sites)
-        b.sites.push_back(b.makeSite(std::move(record)));
-    b.reindex();
+    b.sites.reserve(view.sites.size());
+    for (qovi::RecordView record : view.sites)
+        b.sites.push_back(b.makeSite(record));
+    // The records stay where they are: the buffer they are in becomes the
+    // bank's content.
+    b.replaceContent(std::move(file.buffer));
     baseSaveId = file.saveId;
     baseFingerprint = file.fingerprint;
     key = file.key;
-    // The read buffer is the size of the next save's content and its pages
-    // are already in memory: the first save reuses it.
-    qovi::wipe(file.buffer);
-    saveBuffer.swap(file.buffer);
     loaded = true;
 }
 
 void QOVIUserInfo::Impl::payload(std::string& text)
 {
-    QOVIPasswordBank::Impl& b = *bank.impl();
-    std::string settings = qovi::serializeSettings(pwdBankEnable, bubbleEnable, b.sites.size());
-    size_t size = settings.size() + 1;
-    for (QOVIWebItem* site : b.sites)
-        size += site->impl()->serialized().size() + 1;
+    std::vector<QOVIWebItem*>& sites = bank.impl()->listed();
+    size_t size = qovi::kSettingsSize;
+    for (QOVIWebItem* site : sites)
+        size += site->impl()->recordBytes();
     // The exact size, and room for the tag the encryption appends: the
     // buffer does not grow while it holds plain text, so no copy of it is
     // left unwiped.
     text.clear();
     text.reserve(size + qovi::kTagSize);
-    text += settings;
-    text += '\n';
-    for (QOVIWebItem* site : b.sites) {
-        text += site->impl()->line;
-        text += '\n';
-    }
+    qovi::encodeSettings(pwdBankEnable, bubbleEnable, sites.size(), text);
+    for (QOVIWebItem* site : sites)
+        site->impl()->appendRecord(text);
 }
 
 COMMON_RESULT QOVIUserInfo::Impl::loadLocked()
@@ -172,12 +185,12 @@ COMMON_RESULT QOVIUserInfo::Impl::loadLocked()
     if (passing(status))
         return failed(status, "a leftover of an interrupted save could not be read");
     qovi::FileContent file;
-    qovi::BankContent content;
+    qovi::ContentView content;
     std::string why;
     status = readContent(filePath, file, content, why);
     switch (status) {
     case qovi::FileStatus::Ok:
-        adopt(std::move(content), file);
+        adopt(file, content);
         deleteLeftovers(filePath);
         QOVILog::debugLog(kSource, __LINE__,
                           L"Loaded the password bank: " + std::to_wstring(bank.impl()->sites.size()) + L" sites.");
@@ -212,7 +225,7 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
     std::vector<std::wstring> unreadable;
     for (const std::wstring& candidate : candidates) {
         qovi::FileContent file;
-        qovi::BankContent content;
+        qovi::ContentView content;
         std::string why;
         qovi::FileStatus status = readContent(candidate, file, content, why);
         if (status == qovi::FileStatus::Missing)
@@ -230,7 +243,7 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
         bool fromBackup = candidate == backup;
         if (!qovi::putInPlace(candidate, filePath, fromBackup))
             QOVILog::debugLog(kSource, __LINE__, L"Could not put the restored generation in place; the next save writes it.");
-        adopt(std::move(content), file);
+        adopt(file, content);
         report.outcome = QOVI_LOAD_RESTORED;
         report.restoredFrom = candidate;
         QOVILog::debugLog(kSource, __LINE__,
@@ -346,14 +359,12 @@ COMMON_RESULT QOVIUserInfo::save(int)
             user.saveBuffer.swap(current.buffer);
         } else if (status == qovi::FileStatus::Ok) {
             std::string why;
-            qovi::BankContent saved;
-            status = qovi::decrypt(current, why);
-            if (status == qovi::FileStatus::Ok && !qovi::parsePayload(current.payload(), current.size, saved, true, why))
-                status = qovi::FileStatus::Damaged;
+            qovi::ContentView saved;
+            status = openContent(current, saved, why);
             if (status == qovi::FileStatus::Ok) {
-                user.merge(std::move(saved));
                 user.baseSaveId = current.saveId;
                 user.key = current.key;
+                user.merge(current, saved);
                 QOVILog::debugLog(kSource, __LINE__, L"Merged this process's changes into a newer saved bank.");
             } else if (status == qovi::FileStatus::Damaged) {
                 if (keepDamaged(user.filePath, why).empty())

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <cstring>
 #include <map>
 
 using namespace storetest;
@@ -138,7 +139,7 @@ TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGeneration)
         std::function<std::string(std::string)> damage;
     };
     std::vector<Trial> trials = {
-        {"version 1 made 3", [](std::string b) { b[b.find("\"version\":1") + 10] = '3'; return b; }},
+        {"version made 3", [](std::string b) { b[b.find("\"version\":") + 10] = '3'; return b; }},
         {"empty", [](std::string) { return std::string(); }},
         {"not a bank file", [](std::string) { return std::string("name,url\nx,y\n"); }},
     };
@@ -231,20 +232,9 @@ TEST_F(StoreFileTest, FileDamagedAfterTheLoadIsNeverMadeTheBackup)
     }
 }
 
-std::vector<unsigned char> base64Field(const std::string& header, const char* name)
-{
-    size_t at = header.find("\"" + std::string(name) + "\":\"") + strlen(name) + 4;
-    std::string text = header.substr(at, header.find('"', at) - at);
-    DWORD size = 0;
-    CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, nullptr, &size, nullptr, nullptr);
-    std::vector<unsigned char> bytes(size);
-    CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, bytes.data(), &size, nullptr, nullptr);
-    return bytes;
-}
-
 // AES-256-GCM in place, as the store seals its files.
-bool aesGcm(bool encrypt, std::vector<unsigned char>& key, std::vector<unsigned char>& nonce,
-            const std::string& aad, std::string& data, std::string& tag)
+bool aesGcm(std::vector<unsigned char>& key, std::vector<unsigned char>& nonce, const std::string& aad,
+            std::string& data, std::string& tag)
 {
     BCRYPT_ALG_HANDLE aes = nullptr;
     BCRYPT_KEY_HANDLE handle = nullptr;
@@ -261,41 +251,62 @@ bool aesGcm(bool encrypt, std::vector<unsigned char>& key, std::vector<unsigned 
     info.cbTag = (ULONG)tag.size();
     ULONG done = 0;
     PUCHAR bytes = (PUCHAR)&data[0];
-    NTSTATUS status = (encrypt ? BCryptEncrypt : BCryptDecrypt)(handle, bytes, (ULONG)data.size(), &info, nullptr, 0,
-                                                                bytes, (ULONG)data.size(), &done, 0);
+    NTSTATUS status = BCryptEncrypt(handle, bytes, (ULONG)data.size(), &info, nullptr, 0, bytes, (ULONG)data.size(),
+                                    &done, 0);
     BCryptDestroyKey(handle);
     BCryptCloseAlgorithmProvider(aes, 0);
     return BCRYPT_SUCCESS(status);
 }
 
-// The file as a later version writes it: the same envelope with version 2,
-// authenticated under the file's own key.
-std::string asNewerVersion(const std::string& file)
+std::string base64(const unsigned char* bytes, DWORD size)
 {
-    size_t end = file.find('\n') + 1;
-    std::string header = file.substr(0, end), newer = header;
-    newer.replace(newer.find("\"version\":1"), 11, "\"version\":2");
-    std::vector<unsigned char> wrapped = base64Field(header, "key"), nonce = base64Field(header, "nonce");
-    static const char entropy[] = "QOVI password bank key v1";
-    DATA_BLOB in = {(DWORD)wrapped.size(), wrapped.data()}, salt = {sizeof entropy - 1, (BYTE*)entropy}, out = {};
-    if (!CryptUnprotectData(&in, nullptr, &salt, nullptr, nullptr, 0, &out))
-        return std::string();
-    std::vector<unsigned char> key(out.pbData, out.pbData + out.cbData);
-    LocalFree(out.pbData);
-    std::string content = file.substr(end, file.size() - end - 16), tag = file.substr(file.size() - 16);
-    if (!aesGcm(false, key, nonce, header, content, tag) || !aesGcm(true, key, nonce, newer, content, tag))
-        return std::string();
-    return newer + content + tag;
+    DWORD length = 0;
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &length);
+    std::string text(length, '\0');
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length);
+    return text.substr(0, length);
 }
 
-TEST_F(StoreFileTest, FileOfANewerVersionIsLeftAlone)
+// A bank file of the given version around the given content, sealed as the
+// store seals its files, under a new key protected for this user.
+std::string sealedFile(int version, const std::string& content)
 {
-    saveTwoGenerations();
-    std::string newer = asNewerVersion(qovitest::readFileBytes(bankFile()));
-    ASSERT_FALSE(newer.empty());
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), newer));
-    Files before = snapshot(userFolder());
+    std::vector<unsigned char> key(32), nonce(12);
+    BCryptGenRandom(nullptr, key.data(), 32, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    BCryptGenRandom(nullptr, nonce.data(), 12, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    static const char entropy[] = "QOVI password bank key v1";
+    DATA_BLOB in = {32, key.data()}, salt = {sizeof entropy - 1, (BYTE*)entropy}, out = {};
+    if (!CryptProtectData(&in, L"QOVI password bank", &salt, nullptr, nullptr, 0, &out))
+        return std::string();
+    std::string header = "{\"cipher\":\"AES-256-GCM\",\"format\":\"QOVI password bank\",\"key\":\"" +
+                         base64(out.pbData, out.cbData) + "\",\"nonce\":\"" + base64(nonce.data(), 12) +
+                         "\",\"saveId\":\"0f\",\"version\":" + std::to_string(version) + "}\n";
+    LocalFree(out.pbData);
+    std::string data = content, tag(16, '\0');
+    return aesGcm(key, nonce, header, data, tag) ? header + data + tag : std::string();
+}
 
+// A file of the first version, JSON lines, loads and is saved in the
+// current form; a later version's file is left alone.
+TEST_F(StoreFileTest, OlderVersionsLoadAndANewerVersionIsLeftAlone)
+{
+    const std::string firstVersion =
+        "{\"bubble\":0,\"pwdBank\":1,\"sites\":1}\n"
+        "{\"formId\":\"f\",\"formName\":\"login\",\"inputs\":[{\"id\":\"u\",\"n\":1,\"name\":\"username\","
+        "\"type\":\"text\",\"value\":\"al\\u00e9\"},{\"id\":\"p\",\"n\":2,\"name\":\"password\","
+        "\"type\":\"password\",\"value\":\"pw\"}],\"name\":\"Old\",\"uid\":\"x-1\",\"url\":\"https://old.example\"}\n";
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), sealedFile(1, firstVersion)));
+    ASSERT_EQ(COMMON_OK, reload());
+    const std::wstring expected = L"pwdbank=1 bubble=0\n[Old|https://old.example|f|login]\n"
+                                  L"  (u|username|text|al\u00e9)\n  (p|password|password|pw)\n";
+    EXPECT_EQ(expected, describe(user()));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(expected, describe(user()));
+
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), sealedFile(3, "a later version's content")));
+    Files before = snapshot(userFolder());
     EXPECT_EQ(COMMON_ERR_NEWER_FORMAT, reload());
     EXPECT_EQ(QOVI_LOAD_NEWER_VERSION, outcome());
     EXPECT_EQ(COMMON_ERR_NOT_LOADED, user()->save(1));
