@@ -7,8 +7,8 @@
 // columns a browser does not know: form_id, form_name, username_field and
 // password_field (the input items' names), username_id and password_id.
 // Each row becomes a site with a "text" item for the user name (none when
-// it is empty) and a "password" item. Notes and the other columns are not
-// kept: the store has no place for them.
+// it is empty, unless our own columns name the item) and a "password" item.
+// Notes and the other columns are not kept: the store has no place for them.
 //
 // JSON: our export, which holds every field of every site:
 //   {"format":"qovibank","version":1,"sites":[{"name":"...","url":"...",
