@@ -36,7 +36,7 @@ check() {  # check NAME CONDITION-RESULT DETAIL
 
 msiexec() { wine msiexec "$@" /qn </dev/null >/dev/null 2>&1; }
 install_path() { wine reg query 'HKLM\SOFTWARE\MERIDOX\QOVI' /v InstallPath 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
-# "name version" of each installed product of that name.
+# "QOVIPWDBankSet VERSION" for each installation of the product.
 installed() {
     local key
     wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null | tr -d '\r' | grep '{' |
@@ -44,11 +44,10 @@ installed() {
             wine reg query "$key" 2>/dev/null | tr -d '\r' | awk '/DisplayName|DisplayVersion/ {print $NF}' | paste -sd' '
         done | grep '^QOVIPWDBankSet '
 }
+# Which of the package's files are in the program folder.
 installed_files() {
     local file
-    for file in QOVIPWDBankSet.exe QOVICommon.dll qovibank.exe "$HELP_DIR"/Ostrelin_*.CHM; do
-        file=${file#"$HELP_DIR"/}
-        [ "${file#Ostrelin_}" = "$file" ] || file=HelpFiles/$file
+    for file in QOVIPWDBankSet.exe QOVICommon.dll qovibank.exe $(cd "$HELP_DIR" && ls Ostrelin_*.CHM | sed 's|^|HelpFiles/|'); do
         [ -f "$PROGRAM_DIR/$file" ] && echo "$file"
     done
 }
