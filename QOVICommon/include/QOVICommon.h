@@ -170,9 +170,9 @@ public:
     // COMMON_ERR_INVALID_ARG when the URL is empty.
     COMMON_RESULT addWebItem(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
     // Adds a site as addWebItem does unless the same account is already
-    // saved: a site with this URL, form id and form name holds the new
-    // site's first "text" item (same id, name and value), or, for a site
-    // without one, all of its input items. COMMON_ERR_EXISTS when it does.
+    // saved: an account is a URL and a user name (the value of the first
+    // "text" or "email" item, empty without one). COMMON_ERR_EXISTS when it
+    // is.
     // The check holds again when save merges what another process saved
     // meanwhile: an account that process saved first is dropped here, so
     // that parallel imports of one file add each account once.

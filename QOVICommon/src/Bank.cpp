@@ -541,7 +541,7 @@ COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew
         index();
         auto range = byUrl.equal_range(site.url);
         for (auto it = range.first; it != range.second; ++it) {
-            if (qovi::holdsAccount(*it->second->impl(), site.url, site.formId, site.formName, record.inputs))
+            if (qovi::holdsAccount(*it->second->impl(), site.url, record.inputs))
                 return COMMON_ERR_EXISTS;
         }
     }

@@ -210,37 +210,26 @@ namespace qovi {
 inline const InputRecord& recordOf(const QOVIInputItem* input) { return input->impl()->data; }
 inline const InputRecord& recordOf(const InputRecord& input) { return input; }
 
-// Whether a saved site holds the account a new site with these keys and
-// input items stands for: the same URL and form, and the new site's first
-// "text" item (or, without one, every item of it) among the saved site's
-// items with the same id, name, type and value.
+// The user name of a site: the value of its first "text" or "email" item,
+// empty when it has none.
 template <typename Inputs>
-bool holdsAccount(QOVIWebItem::Impl& saved, const std::wstring& url, const std::wstring& formId,
-                  const std::wstring& formName, const Inputs& inputs)
+const std::wstring& userNameOf(const Inputs& inputs)
 {
-    saved.head();
-    if (saved.url != url || saved.formId != formId || saved.formName != formName)
-        return false;
-    saved.whole();
-    auto has = [&](const InputRecord& wanted) {
-        for (const QOVIInputItem* input : saved.inputs) {
-            const InputRecord& d = input->impl()->data;
-            if (d.id == wanted.id && d.name == wanted.name && d.type == wanted.type && d.value == wanted.value)
-                return true;
-        }
-        return false;
-    };
+    static const std::wstring none;
     for (const auto& input : inputs) {
-        if (recordOf(input).type == L"text")
-            return has(recordOf(input));
+        const InputRecord& d = recordOf(input);
+        if (d.type == L"text" || d.type == L"email")
+            return d.value;
     }
-    bool any = false;
-    for (const auto& input : inputs) {
-        if (!has(recordOf(input)))
-            return false;
-        any = true;
-    }
-    return any;
+    return none;
+}
+
+// Whether a saved site holds the account a new site with this URL and these
+// input items stands for: an account is a URL and a user name.
+template <typename Inputs>
+bool holdsAccount(QOVIWebItem::Impl& saved, const std::wstring& url, const Inputs& inputs)
+{
+    return saved.head().url == url && userNameOf(saved.whole().inputs) == userNameOf(inputs);
 }
 
 // A new site uid: a random prefix per process and a counter.

@@ -75,7 +75,7 @@ void dropSavedAccounts(std::vector<QOVIWebItem*>& merged)
             return false;
         auto range = saved.equal_range(s.url);
         for (auto it = range.first; it != range.second; ++it) {
-            if (qovi::holdsAccount(*it->second, s.url, s.formId, s.formName, s.inputs))
+            if (qovi::holdsAccount(*it->second, s.url, s.inputs))
                 return true;
         }
         return false;
