@@ -1,10 +1,12 @@
-// StartupBench - start-up to the first painted main window, for the tool and
-// for the minimal dialog program, as the median of several runs each.
+// StartupBench - start-up to the first painted main window, for the tool, the
+// minimal dialog program and the skinned floor program (the minimal dialog
+// that also starts GDI+ and draws one PNG), as the median of several runs.
 // A window counts as painted when it is visible and its process is idle
 // (WaitForInputIdle: the queue is empty, so the first WM_PAINT was handled).
 //
 //   StartupBench RUNS   prints "startup_ms tool=<median> baseline=<median> ratio=<r>
-//                        peak_mb tool=<median> baseline=<median>"
+//                        floor=<median> floor_ratio=<r>
+//                        peak_mb tool=<median> baseline=<median> floor=<median>"
 // The peak is the process's peak working set when it first went idle.
 #include <windows.h>
 #include <psapi.h>
@@ -87,19 +89,23 @@ int wmain(int argc, wchar_t** argv)
 {
     int runs = argc > 1 ? _wtoi(argv[1]) : 7;
     std::wstring folder = binFolder();
-    std::vector<double> tool, baseline, toolPeak, baselinePeak;
-    // Interleaved, so both see the same machine load.
+    std::vector<double> tool, baseline, floors, toolPeak, baselinePeak, floorPeak;
+    // Interleaved, so all three see the same machine load.
     for (int i = 0; i < runs; ++i) {
         StartFigures minimal = timeOneStart(folder + L"\\MinimalDialog.exe");
+        StartFigures skinned = timeOneStart(folder + L"\\SkinnedDialog.exe");
         StartFigures ours = timeOneStart(folder + L"\\QOVIPWDBankSet.exe");
+        floors.push_back(skinned.milliseconds);
+        floorPeak.push_back(skinned.peakMegabytes);
         baseline.push_back(minimal.milliseconds);
         baselinePeak.push_back(minimal.peakMegabytes);
         tool.push_back(ours.milliseconds);
         toolPeak.push_back(ours.peakMegabytes);
     }
-    double toolMedian = median(tool), baselineMedian = median(baseline);
-    printf("startup_ms tool=%.1f baseline=%.1f ratio=%.2f\n", toolMedian, baselineMedian,
-           baselineMedian > 0 ? toolMedian / baselineMedian : 0.0);
-    printf("peak_mb tool=%.1f baseline=%.1f\n", median(toolPeak), median(baselinePeak));
+    double toolMedian = median(tool), baselineMedian = median(baseline), floorMedian = median(floors);
+    printf("startup_ms tool=%.1f baseline=%.1f ratio=%.2f floor=%.1f floor_ratio=%.2f\n", toolMedian, baselineMedian,
+           baselineMedian > 0 ? toolMedian / baselineMedian : 0.0, floorMedian,
+           floorMedian > 0 ? toolMedian / floorMedian : 0.0);
+    printf("peak_mb tool=%.1f baseline=%.1f floor=%.1f\n", median(toolPeak), median(baselinePeak), median(floorPeak));
     return toolMedian > 0 && baselineMedian > 0 ? 0 : 1;
 }

@@ -32,7 +32,8 @@ for sites in 0 10 1000 10000; do
         bankwith "$sites" >"$work/bank-$sites.csv"
         wine "$WINE_BIN/qovibank.exe" import "$(winpath "$work/bank-$sites.csv")" </dev/null >/dev/null 2>&1 || true
     fi
-    printf 'sites=%s ' "$sites"
+    bankfile=$(find "$work/bank-$sites" -name PasswordBank.qovi 2>/dev/null | head -n 1)
+    printf 'sites=%s bankbytes=%s ' "$sites" "$( [ -n "$bankfile" ] && stat -c %s "$bankfile" || echo 0)"
     wine "$WINE_BIN/StartupBench.exe" 7 </dev/null 2>/dev/null | tr -d '\r'
 done
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Folds the raw lines of the three benchmark programs into one table.
+"""Folds the raw lines of the benchmark programs into one table and the targets.
 
 Reads bench.sh's raw log (file given as the only argument) and prints, for
 banks of 10, 1,000 and 10,000 sites, each figure as a median with its ratio
-to the baseline where one applies.
+to the baseline where one applies; then every target with its figure, marking
+those not met.
 """
 import re
 import sys
@@ -11,19 +12,24 @@ import sys
 SIZES = [10, 1000, 10000]
 raw = open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines()
 
-startup, peak, store, sitelist = {}, {}, {}, {}
+startup, peak, store, sitelist, bankbytes, scattered = {}, {}, {}, {}, {}, {}
 sites = None
 for line in raw:
-    if m := re.match(r"sites=(\d+)", line):
+    if m := re.match(r"sites=(\d+) bankbytes=(\d+)", line):
         sites = int(m.group(1))
-    if m := re.search(r"startup_ms tool=([\d.]+) baseline=([\d.]+) ratio=([\d.]+)", line):
-        startup[sites] = (float(m.group(1)), float(m.group(2)), float(m.group(3)))
-    if m := re.search(r"peak_mb tool=([\d.]+) baseline=([\d.]+)", line):
-        peak[sites] = (float(m.group(1)), float(m.group(2)))
-    if m := re.match(r"\s*(\d+)\s+\d+ \|\s+([\d.]+)\s+([\d.]+)\s+([\d.]+) \|\s+([\d.]+)\s+([\d.]+)\s+([\d.]+) \|", line):
-        store[int(m.group(1))] = tuple(float(m.group(i)) for i in range(2, 8))
+        bankbytes[sites] = int(m.group(2))
+    if m := re.search(r"startup_ms tool=([\d.]+) baseline=([\d.]+) ratio=([\d.]+) floor=([\d.]+) floor_ratio=([\d.]+)",
+                      line):
+        startup[sites] = tuple(float(m.group(i)) for i in range(1, 6))
+    if m := re.search(r"peak_mb tool=([\d.]+) baseline=([\d.]+) floor=([\d.]+)", line):
+        peak[sites] = tuple(float(m.group(i)) for i in range(1, 4))
+    if m := re.match(r"\s*(\d+)\s+\d+ \|\s+([\d.]+)\s+([\d.]+)\s+([\d.]+) \|\s+([\d.]+)\s+([\d.]+)\s+([\d.]+) \|"
+                     r"\s+([\d.]+)\s+([\d.-]+)", line):
+        store[int(m.group(1))] = tuple(float(m.group(i)) for i in range(2, 10))
     if m := re.match(r"\s*(\d+) sites: load\s+([\d.]+) ms\s+list fill\s+([\d.]+) ms\s+delete all\s+([\d.]+) ms", line):
         sitelist[int(m.group(1))] = (float(m.group(3)), float(m.group(4)))
+    if m := re.match(r"\s*(\d+) sites: delete (\d+) scattered\s+([\d.]+) ms", line):
+        scattered[int(m.group(1))] = (int(m.group(2)), float(m.group(3)))
 
 
 def cell(table, size, show):
@@ -31,12 +37,13 @@ def cell(table, size, show):
 
 
 rows = [
-    ("start-up to first painted window, ms (x minimal dialog)",
-     lambda s: cell(startup, s, lambda v: f"{v[0]:.0f} ({v[2]:.2f}x)")),
-    ("  minimal dialog program, ms", lambda s: cell(startup, s, lambda v: f"{v[1]:.0f}")),
+    ("start-up to first painted window, ms (x skinned floor)",
+     lambda s: cell(startup, s, lambda v: f"{v[0]:.0f} ({v[4]:.2f}x)")),
+    ("  skinned floor / minimal dialog program, ms", lambda s: cell(startup, s, lambda v: f"{v[3]:.0f} / {v[1]:.0f}")),
     ("peak working set, MB (minimal dialog)", lambda s: cell(peak, s, lambda v: f"{v[0]:.1f} ({v[1]:.1f})")),
     ("store load, ms (x plain read)", lambda s: cell(store, s, lambda v: f"{v[0]:.1f} ({v[2]:.0f}x)")),
     ("store save, ms (x plain write+flush)", lambda s: cell(store, s, lambda v: f"{v[3]:.1f} ({v[5]:.1f}x)")),
+    ("merge save, ms (x save)", lambda s: cell(store, s, lambda v: f"{v[7]:.1f} ({v[7] / v[3]:.1f}x)")),
     ("list fill, ms", lambda s: cell(sitelist, s, lambda v: f"{v[0]:.0f}")),
     ("delete every site, ms", lambda s: cell(sitelist, s, lambda v: f"{v[1]:.0f}")),
 ]
@@ -47,4 +54,32 @@ for label, show in rows:
     print(f"{label:<{width}} | " + " | ".join(f"{show(s):>20}" for s in SIZES))
 if 0 in startup:
     v = startup[0]
-    print(f"empty bank: start-up {v[0]:.0f} ms against {v[1]:.0f} ms ({v[2]:.2f}x)")
+    print(f"empty bank: start-up {v[0]:.0f} ms against {v[3]:.0f} ms for the skinned floor ({v[4]:.2f}x), "
+          f"peak {peak[0][0]:.1f} MB" if 0 in peak else "")
+
+# Each target: (what, figure, limit, how the figure is shown).
+targets = []
+big = 10000
+if 0 in startup and big in startup:
+    targets.append(("start-up with 10,000 sites / start-up with an empty bank", startup[big][0] / startup[0][0], 1.15, "x"))
+if 0 in startup:
+    targets.append(("start-up with an empty bank / skinned floor", startup[0][4], 1.15, "x"))
+if big in store:
+    targets.append(("store load of 10,000 sites / plain read", store[big][2], 20, "x"))
+    targets.append(("store save of 10,000 sites / plain write and flush", store[big][5], 3, "x"))
+    if store[big][7] > 0:
+        targets.append(("merge save of 10,000 sites / plain save", store[big][7] / store[big][3], 3, "x"))
+if big in sitelist:
+    targets.append(("delete every one of 10,000 sites, ms", sitelist[big][1], 150, " ms"))
+if big in scattered:
+    targets.append((f"delete {scattered[big][0]} scattered sites of 10,000, ms", scattered[big][1], 50, " ms"))
+if big in peak and bankbytes.get(big):
+    limit = peak[big][1] + 3 * bankbytes[big] / (1024 * 1024)
+    targets.append(("peak working set with 10,000 sites, MB (minimal dialog + 3 x bank file)", peak[big][0], limit, " MB"))
+print()
+print("targets")
+for what, figure, limit, unit in targets:
+    mark = "met" if figure <= limit else "NOT MET"
+    shown = f"{figure:.2f}{unit}" if unit == "x" else f"{figure:.1f}{unit}"
+    limit_shown = f"{limit:.2f}{unit}" if unit == "x" else f"{limit:.1f}{unit}"
+    print(f"  {what:<75} {shown:>10}  at most {limit_shown:>10}  {mark}")

@@ -21,7 +21,7 @@
 // writes settings and bank together.
 //
 // Threads: the store is meant for one thread per process. Several processes
-// may share one bank: load and save hold a named lock, and save merges this
+// may share one bank: load and save hold a file lock, and save merges this
 // process's own changes into whatever another process saved meanwhile.
 //
 // Files: the data root is %LOCALAPPDATA%\MERIDOX\QOVI, or the folder named by
@@ -32,6 +32,7 @@
 //   ...\PasswordBank.qovi.bak                 the previous generation
 //   ...\PasswordBank.qovi.damaged-<time>      a file that could not be read,
 //                                             kept aside and never overwritten
+//   ...\PasswordBank.qovi.lock               the lock loads and saves take
 // The bank file is versioned, authenticated and encrypted as a whole (site
 // names, URLs, user names and passwords alike) with a key protected for the
 // logged-on user by DPAPI. Saves are atomic: a crash or a killed process
@@ -168,6 +169,14 @@ public:
     // the site got is written to *givenName when that is not null.
     // COMMON_ERR_INVALID_ARG when the URL is empty.
     COMMON_RESULT addWebItem(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
+    // Adds a site as addWebItem does unless the same account is already
+    // saved: an account is a URL and a user name (the value of the first
+    // "text" or "email" item, empty without one). COMMON_ERR_EXISTS when it
+    // is.
+    // The check holds again when save merges what another process saved
+    // meanwhile: an account that process saved first is dropped here, so
+    // that parallel imports of one file add each account once.
+    COMMON_RESULT addNewAccount(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
 
     QOVIPasswordBank(const QOVIPasswordBank&) = delete;
     QOVIPasswordBank& operator=(const QOVIPasswordBank&) = delete;
@@ -181,16 +190,41 @@ private:
     Impl* impl_;
 };
 
+// What the last load() of a user found. Whatever it was, no file is lost:
+// an unreadable file is renamed to PasswordBank.qovi.damaged-<time> and
+// never touched again, and a failure that may pass leaves every file as it is.
+enum QOVILoadOutcome {
+    QOVI_LOAD_OK = 0,            // the bank was read, or there was none yet (the defaults)
+    QOVI_LOAD_RESTORED,          // the bank file was unreadable or missing: the newest earlier generation
+                                 // that could be read was loaded and put in place
+    QOVI_LOAD_NOTHING_READABLE,  // neither the bank file nor an earlier generation could be read: they
+                                 // were kept aside, and the user holds an empty bank that save writes
+    QOVI_LOAD_BUSY,              // another program held the bank too long; nothing was loaded
+    QOVI_LOAD_FOLDER_UNUSABLE,   // the data folder cannot be created or used; nothing was loaded
+    QOVI_LOAD_FAILED,            // reading or the system's encryption failed in a way that may pass
+    QOVI_LOAD_NEWER_VERSION,     // the file was written by a newer version; nothing was loaded
+};
+
+struct QOVILoadReport {
+    QOVILoadOutcome outcome = QOVI_LOAD_OK;
+    std::wstring keptAside;     // RESTORED, NOTHING_READABLE: where the unreadable file was kept (empty
+                                // when the bank file was missing)
+    std::wstring restoredFrom;  // RESTORED: the file the bank was read from
+    std::wstring folder;        // FOLDER_UNUSABLE: the folder that cannot be used
+};
+
 class QOVICOMMON_API QOVIUserInfo {
 public:
     // Reads the user's file (flags are reserved; pass 1). Every item handed
     // out before is freed. A missing file gives the defaults: password bank
-    // on, bubble on, no sites. A damaged or undecryptable file is renamed to
-    // PasswordBank.qovi.damaged-<time>, logged, and COMMON_ERR_CORRUPT is
-    // returned; the user then holds the defaults and save refuses to write
-    // (COMMON_ERR_NOT_LOADED) until a load succeeds. The next load finds no
-    // file and starts afresh; the kept file is never touched again.
+    // on, bubble on, no sites. getLastLoadReport() tells what was found.
+    // Results: 0 for QOVI_LOAD_OK and QOVI_LOAD_RESTORED; COMMON_ERR_CORRUPT
+    // for QOVI_LOAD_NOTHING_READABLE (the defaults are loaded and save
+    // works); otherwise COMMON_ERR_LOCKED, COMMON_ERR_IO, COMMON_ERR_CRYPTO
+    // or COMMON_ERR_NEWER_FORMAT, after which the user holds the defaults
+    // and save refuses (COMMON_ERR_NOT_LOADED) until a load succeeds.
     COMMON_RESULT load(int flags);
+    const QOVILoadReport& getLastLoadReport() const;
     // Writes settings and bank together, atomically (flags are reserved;
     // pass 1). When another process saved since this process loaded, its
     // content is the base and this process's own changes since the load are
@@ -198,7 +232,9 @@ public:
     // changed values and added sites. A site this process changed but another
     // removed is kept with this process's changes. A name clash from the
     // merge is made unique as addWebItem does. Afterwards memory holds the
-    // merged bank.
+    // merged bank. Only a file this process read or wrote itself becomes the
+    // backup; a bank file found damaged is kept aside instead, and the save
+    // goes on.
     COMMON_RESULT save(int flags);
 
     int getPWDBankEnable();

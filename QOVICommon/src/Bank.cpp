@@ -14,19 +14,59 @@ static const wchar_t kSource[] = L".\\QOVICommon\\src\\Bank";
 
 // ------------------------------------------------------------------ items --
 
+// The bank owns the objects behind both (BankImpl.h): nothing to free here.
 QOVIInputItem::QOVIInputItem(Impl* impl) : impl_(impl) {}
-QOVIInputItem::~QOVIInputItem() { delete impl_; }
+QOVIInputItem::~QOVIInputItem() = default;
 const std::wstring& QOVIInputItem::getstrId() const { return impl_->data.id; }
 const std::wstring& QOVIInputItem::getstrName() const { return impl_->data.name; }
 const std::wstring& QOVIInputItem::getstrType() const { return impl_->data.type; }
 const std::wstring& QOVIInputItem::getstrValue() const { return impl_->data.value; }
 
 QOVIWebItem::QOVIWebItem(Impl* impl) : impl_(impl) {}
-QOVIWebItem::~QOVIWebItem() { delete impl_; }
-const std::wstring& QOVIWebItem::getstrWebName() const { return impl_->webName; }
-const std::wstring& QOVIWebItem::getstrURL() const { return impl_->url; }
-const std::wstring& QOVIWebItem::getstrFormId() const { return impl_->formId; }
-const std::wstring& QOVIWebItem::getstrFormName() const { return impl_->formName; }
+QOVIWebItem::~QOVIWebItem() = default;
+const std::wstring& QOVIWebItem::getstrWebName() const { return impl_->head().webName; }
+const std::wstring& QOVIWebItem::getstrURL() const { return impl_->head().url; }
+const std::wstring& QOVIWebItem::getstrFormId() const { return impl_->head().formId; }
+const std::wstring& QOVIWebItem::getstrFormName() const { return impl_->head().formName; }
+
+QOVIWebItem::Impl& QOVIWebItem::Impl::head()
+{
+    if (!headRead) {
+        qovi::SiteRecord record;
+        qovi::decodeHead(stored, record);
+        uid = std::move(record.uid);
+        webName = std::move(record.webName);
+        url = std::move(record.url);
+        formId = std::move(record.formId);
+        formName = std::move(record.formName);
+        baseName = webName;
+        headRead = true;
+    }
+    return *this;
+}
+
+QOVIWebItem::Impl& QOVIWebItem::Impl::whole()
+{
+    head();
+    if (!inputsRead) {
+        qovi::SiteRecord record;
+        qovi::decodeRecord(stored, record);
+        inputs.reserve(record.inputs.size());
+        for (qovi::InputRecord& input : record.inputs)
+            inputs.push_back(bank->makeInput(std::move(input)));
+        inputsRead = true;
+    }
+    return *this;
+}
+
+QOVIWebItem::Impl& QOVIWebItem::Impl::change()
+{
+    whole();
+    stored = qovi::RecordView();
+    return *this;
+}
+
+std::string_view QOVIWebItem::Impl::uidView() const { return headRead ? std::string_view(uid) : qovi::recordUid(stored); }
 
 bool QOVIWebItem::Impl::changedHere() const
 {
@@ -39,16 +79,69 @@ bool QOVIWebItem::Impl::changedHere() const
     return false;
 }
 
-const std::string& QOVIWebItem::Impl::serialized()
+namespace {
+
+std::vector<const qovi::InputRecord*> recordsOf(const std::vector<QOVIInputItem*>& inputs)
 {
-    if (line.empty()) {
-        std::vector<const qovi::InputRecord*> records;
-        records.reserve(inputs.size());
-        for (const QOVIInputItem* input : inputs)
-            records.push_back(&input->impl()->data);
-        line = qovi::serializeSite(uid, webName, url, formId, formName, records);
+    std::vector<const qovi::InputRecord*> records;
+    records.reserve(inputs.size());
+    for (const QOVIInputItem* input : inputs)
+        records.push_back(&input->impl()->data);
+    return records;
+}
+
+}  // namespace
+
+size_t QOVIWebItem::Impl::recordBytes() const
+{
+    if (!stored.empty())
+        return 4 + stored.size;
+    return 4 + qovi::recordSize(uid, webName, url, formId, formName, recordsOf(inputs));
+}
+
+void QOVIWebItem::Impl::appendRecord(std::string& out) const
+{
+    if (stored.empty()) {
+        qovi::encodeRecord(uid, webName, url, formId, formName, recordsOf(inputs), out);
+        return;
     }
-    return line;
+    char size[4] = {static_cast<char>(stored.size), static_cast<char>(stored.size >> 8),
+                    static_cast<char>(stored.size >> 16), static_cast<char>(stored.size >> 24)};
+    out.append(size, 4);
+    out.append(stored.data, stored.size);
+}
+
+void QOVIWebItem::Impl::restore(qovi::RecordView record)
+{
+    // What was read of the old record is read again from the new one; input
+    // objects already handed out stay, matched by their number.
+    bool same = !stored.empty() && stored.size == record.size && memcmp(stored.data, record.data, record.size) == 0;
+    bool hadHead = headRead, hadInputs = inputsRead;
+    stored = record;
+    if (same)
+        return;
+    headRead = inputsRead = false;
+    if (hadHead)
+        head();
+    if (!hadInputs)
+        return;
+    qovi::SiteRecord saved;
+    qovi::decodeRecord(record, saved);
+    std::vector<QOVIInputItem*> kept;
+    kept.reserve(saved.inputs.size());
+    for (qovi::InputRecord& input : saved.inputs) {
+        auto ours = std::find_if(inputs.begin(), inputs.end(),
+                                 [&](QOVIInputItem* item) { return item->impl()->data.n == input.n; });
+        if (ours == inputs.end()) {
+            kept.push_back(bank->makeInput(std::move(input)));
+        } else {
+            qovi::wipe((*ours)->impl()->data.value);
+            (*ours)->impl()->data = std::move(input);
+            kept.push_back(*ours);
+        }
+    }
+    inputs = std::move(kept);
+    inputsRead = true;
 }
 
 namespace qovi {
@@ -76,46 +169,70 @@ std::string newSiteUid()
 void QOVIPasswordBank::Impl::clear()
 {
     sites.clear();
+    holes = 0;
+    indexed = false;
     byName.clear();
     byUrl.clear();
     removedSites.clear();
     siteObjects.clear();
     inputObjects.clear();
+    qovi::wipe(content);
+    std::string().swap(content);
 }
 
-QOVIWebItem* QOVIPasswordBank::Impl::find(const std::wstring& webName) const
+std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::listed()
 {
+    if (holes > 0) {
+        sites.erase(std::remove_if(sites.begin(), sites.end(), [](QOVIWebItem* site) { return !site->impl()->listed; }),
+                    sites.end());
+        holes = 0;
+    }
+    return sites;
+}
+
+QOVIWebItem* QOVIPasswordBank::Impl::find(const std::wstring& webName)
+{
+    index();
     auto found = byName.find(webName);
     return found == byName.end() ? nullptr : found->second;
 }
 
 QOVIInputItem* QOVIPasswordBank::Impl::makeInput(qovi::InputRecord&& record)
 {
-    auto* impl = new QOVIInputItem::Impl;
-    impl->data = std::move(record);
-    inputObjects.emplace_back(new QOVIInputItem(impl));
-    return inputObjects.back().get();
+    InputBox* box = inputObjects.make();
+    box->impl.data = std::move(record);
+    return &box->item;
+}
+
+QOVIWebItem* QOVIPasswordBank::Impl::makeSite(qovi::RecordView record)
+{
+    SiteBox* box = siteObjects.make();
+    box->impl.bank = this;
+    box->impl.stored = record;
+    return &box->item;
 }
 
 QOVIWebItem* QOVIPasswordBank::Impl::makeSite(qovi::SiteRecord&& record)
 {
-    auto* impl = new QOVIWebItem::Impl;
-    siteObjects.emplace_back(new QOVIWebItem(impl));
-    impl->uid = std::move(record.uid);
-    impl->webName = std::move(record.webName);
-    impl->baseName = impl->webName;
-    impl->url = std::move(record.url);
-    impl->formId = std::move(record.formId);
-    impl->formName = std::move(record.formName);
-    impl->line = std::move(record.line);
-    impl->inputs.reserve(record.inputs.size());
+    SiteBox* box = siteObjects.make();
+    QOVIWebItem::Impl& s = box->impl;
+    s.bank = this;
+    s.headRead = s.inputsRead = true;
+    s.uid = std::move(record.uid);
+    s.webName = std::move(record.webName);
+    s.baseName = s.webName;
+    s.url = std::move(record.url);
+    s.formId = std::move(record.formId);
+    s.formName = std::move(record.formName);
+    s.inputs.reserve(record.inputs.size());
     for (qovi::InputRecord& input : record.inputs)
-        impl->inputs.push_back(makeInput(std::move(input)));
-    return siteObjects.back().get();
+        s.inputs.push_back(makeInput(std::move(input)));
+    return &box->item;
 }
 
-std::wstring QOVIPasswordBank::Impl::uniqueName(const std::wstring& wanted) const
+std::wstring QOVIPasswordBank::Impl::uniqueName(const std::wstring& wanted)
 {
+    index();
     if (!byName.count(wanted))
         return wanted;
     for (unsigned n = 2;; ++n) {
@@ -125,37 +242,63 @@ std::wstring QOVIPasswordBank::Impl::uniqueName(const std::wstring& wanted) cons
     }
 }
 
+void QOVIPasswordBank::Impl::index()
+{
+    if (!indexed)
+        reindex();
+}
+
 void QOVIPasswordBank::Impl::reindex()
 {
     byName.clear();
     byUrl.clear();
-    byName.reserve(sites.size());
+    std::vector<QOVIWebItem*>& list = listed();
+    byName.reserve(list.size());
+    byUrl.reserve(list.size());
     std::vector<QOVIWebItem*> toName;
-    for (QOVIWebItem* site : sites) {
-        QOVIWebItem::Impl& s = *site->impl();
+    for (QOVIWebItem* site : list) {
+        QOVIWebItem::Impl& s = site->impl()->head();
         if (s.added || s.renamedHere() || !byName.emplace(s.webName, site).second)
             toName.push_back(site);
     }
+    indexed = true;
     for (QOVIWebItem* site : toName) {
         QOVIWebItem::Impl& s = *site->impl();
         std::wstring name = uniqueName(s.webName);
         if (name != s.webName) {
-            s.webName = name;
-            s.invalidate();
+            s.change().webName = name;
         }
         byName.emplace(s.webName, site);
     }
-    for (QOVIWebItem* site : sites)
+    for (QOVIWebItem* site : list)
         byUrl.emplace(site->impl()->url, site);
+}
+
+std::string QOVIPasswordBank::Impl::replaceContent(std::string&& newContent)
+{
+    // Sites still stored in the old content (removed ones handed out before
+    // among them) read themselves whole before it goes.
+    const char* begin = content.data();
+    const char* end = begin + content.size();
+    siteObjects.forEach([&](SiteBox& box) {
+        QOVIWebItem::Impl& s = box.impl;
+        if (!s.stored.empty() && s.stored.data >= begin && s.stored.data < end)
+            s.change();
+    });
+    std::string old = std::move(content);
+    qovi::wipe(old);
+    content = std::move(newContent);
+    return old;
 }
 
 void QOVIPasswordBank::Impl::markSaved()
 {
     removedSites.clear();
-    for (QOVIWebItem* site : sites) {
+    for (QOVIWebItem* site : listed()) {
         QOVIWebItem::Impl& s = *site->impl();
-        s.added = false;
-        s.baseName = s.webName;
+        s.added = s.addedIfNew = false;
+        if (s.headRead)
+            s.baseName = s.webName;
         s.removedInputs.clear();
         for (QOVIInputItem* input : s.inputs)
             input->impl()->valueChanged = false;
@@ -230,8 +373,13 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
                                             const std::wstring& webName)
 {
     return guarded([&]() -> COMMON_RESULT {
-        for (QOVIWebItem* site : impl_->sites) {
-            const QOVIWebItem::Impl& s = *site->impl();
+        std::vector<QOVIWebItem*>& list = impl_->listed();
+        if (url.empty() && webName.empty()) {
+            items.insert(items.end(), list.begin(), list.end());
+            return COMMON_OK;
+        }
+        for (QOVIWebItem* site : list) {
+            const QOVIWebItem::Impl& s = site->impl()->head();
             if ((url.empty() || s.url == url) && (webName.empty() || s.webName == webName))
                 items.push_back(site);
         }
@@ -245,7 +393,8 @@ COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items
         QOVIWebItem* site = impl_->find(webName);
         if (!site)
             return COMMON_ERR_NOT_FOUND;
-        items.insert(items.end(), site->impl()->inputs.begin(), site->impl()->inputs.end());
+        QOVIWebItem::Impl& s = site->impl()->whole();
+        items.insert(items.end(), s.inputs.begin(), s.inputs.end());
         return COMMON_OK;
     });
 }
@@ -261,12 +410,13 @@ int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring
                                      const std::wstring& inputName, const std::wstring& inputType,
                                      const std::wstring& value)
 {
+    impl_->index();
     auto range = impl_->byUrl.equal_range(url);
     for (auto it = range.first; it != range.second; ++it) {
-        const QOVIWebItem::Impl& s = *it->second->impl();
+        QOVIWebItem::Impl& s = *it->second->impl();
         if (s.formId != formId || s.formName != formName)
             continue;
-        for (const QOVIInputItem* input : s.inputs) {
+        for (const QOVIInputItem* input : s.whole().inputs) {
             const qovi::InputRecord& d = input->impl()->data;
             if (d.id == inputId && d.name == inputName && d.type == inputType && d.value == value)
                 return 1;
@@ -287,10 +437,10 @@ COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const std::wstring& webName, c
             return COMMON_OK;
         if (impl_->find(newName))
             return COMMON_ERR_EXISTS;
+        QOVIWebItem::Impl& s = site->impl()->change();
         impl_->byName.erase(webName);
-        site->impl()->webName = newName;
-        impl_->byName.emplace(site->impl()->webName, site);
-        site->impl()->invalidate();
+        s.webName = newName;
+        impl_->byName.emplace(s.webName, site);
         return COMMON_OK;
     });
 }
@@ -302,18 +452,19 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName
         QOVIWebItem* site = impl_->find(webName);
         if (!site)
             return COMMON_ERR_NOT_FOUND;
+        QOVIWebItem::Impl& s = site->impl()->whole();
         size_t index = 0;
-        COMMON_RESULT found = findInput(*site->impl(), key1, key2, index);
+        COMMON_RESULT found = findInput(s, key1, key2, index);
         if (found != COMMON_OK)
             return found;
-        QOVIInputItem::Impl& input = *site->impl()->inputs[index]->impl();
+        QOVIInputItem::Impl& input = *s.inputs[index]->impl();
         if (input.data.value == value)
             return COMMON_OK;
         std::wstring copy = value;  // allocate first: a failure leaves the old value whole
+        s.change();
         qovi::wipe(input.data.value);
         input.data.value = std::move(copy);
         input.valueChanged = true;
-        site->impl()->invalidate();
         return COMMON_OK;
     });
 }
@@ -327,7 +478,8 @@ COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const
         QOVIWebItem::Impl& s = *site->impl();
         if (!s.added)
             impl_->removedSites.push_back(s.uid);
-        impl_->sites.erase(std::find(impl_->sites.begin(), impl_->sites.end(), site));
+        s.listed = false;
+        ++impl_->holes;
         impl_->byName.erase(std::wstring_view(s.webName));
         auto range = impl_->byUrl.equal_range(s.url);
         for (auto it = range.first; it != range.second; ++it) {
@@ -347,47 +499,64 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, con
         QOVIWebItem* site = impl_->find(webName);
         if (!site)
             return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl& s = *site->impl();
+        QOVIWebItem::Impl& s = site->impl()->whole();
         size_t index = 0;
         COMMON_RESULT found = findInput(s, key1, key2, index);
         if (found != COMMON_OK)
             return found;
+        s.change();
         if (!s.added)
             s.removedInputs.push_back(s.inputs[index]->impl()->data.n);
         s.inputs.erase(s.inputs.begin() + static_cast<std::ptrdiff_t>(index));
-        s.invalidate();
         return COMMON_OK;
     });
 }
 
 COMMON_RESULT QOVIPasswordBank::addWebItem(const QOVINewWebItem& site, std::wstring* givenName)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        if (site.url.empty())
-            return COMMON_ERR_INVALID_ARG;
-        qovi::SiteRecord record;
-        record.uid = qovi::newSiteUid();
-        record.webName = impl_->uniqueName(site.webName.empty() ? hostOf(site.url) : site.webName);
-        record.url = site.url;
-        record.formId = site.formId;
-        record.formName = site.formName;
-        int n = 0;
-        for (const QOVINewInputItem& input : site.inputs) {
-            record.inputs.emplace_back();
-            qovi::InputRecord& r = record.inputs.back();
-            r.n = ++n;
-            r.id = input.id;
-            r.name = input.name;
-            r.type = input.type;
-            r.value = input.value;
+    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, false, givenName); });
+}
+
+COMMON_RESULT QOVIPasswordBank::addNewAccount(const QOVINewWebItem& site, std::wstring* givenName)
+{
+    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, true, givenName); });
+}
+
+COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName)
+{
+    if (site.url.empty())
+        return COMMON_ERR_INVALID_ARG;
+    qovi::SiteRecord record;
+    int n = 0;
+    for (const QOVINewInputItem& input : site.inputs) {
+        record.inputs.emplace_back();
+        qovi::InputRecord& r = record.inputs.back();
+        r.n = ++n;
+        r.id = input.id;
+        r.name = input.name;
+        r.type = input.type;
+        r.value = input.value;
+    }
+    if (ifNew) {
+        index();
+        auto range = byUrl.equal_range(site.url);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (qovi::holdsAccount(*it->second->impl(), site.url, record.inputs))
+                return COMMON_ERR_EXISTS;
         }
-        QOVIWebItem* made = impl_->makeSite(std::move(record));
-        made->impl()->added = true;
-        impl_->sites.push_back(made);
-        impl_->byName.emplace(made->impl()->webName, made);
-        impl_->byUrl.emplace(made->impl()->url, made);
-        if (givenName)
-            *givenName = made->impl()->webName;
-        return COMMON_OK;
-    });
+    }
+    record.uid = qovi::newSiteUid();
+    record.webName = uniqueName(site.webName.empty() ? hostOf(site.url) : site.webName);
+    record.url = site.url;
+    record.formId = site.formId;
+    record.formName = site.formName;
+    QOVIWebItem* made = makeSite(std::move(record));
+    made->impl()->added = true;
+    made->impl()->addedIfNew = ifNew;
+    sites.push_back(made);
+    byName.emplace(made->impl()->webName, made);
+    byUrl.emplace(made->impl()->url, made);
+    if (givenName)
+        *givenName = made->impl()->webName;
+    return COMMON_OK;
 }

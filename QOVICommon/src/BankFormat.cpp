@@ -1,6 +1,7 @@
 #include "BankFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -8,42 +9,217 @@ namespace qovi {
 
 using nlohmann::json;
 
-std::string serializeSite(const std::string& uid, const std::wstring& webName, const std::wstring& url,
-                          const std::wstring& formId, const std::wstring& formName,
-                          const std::vector<const InputRecord*>& inputs)
+// ------------------------------------------------------------- version 2 --
+
+namespace {
+
+void putU32(std::string& out, uint32_t value)
 {
-    json site = json::object();
-    site["uid"] = uid;
-    site["name"] = toUtf8(webName);
-    site["url"] = toUtf8(url);
-    site["formId"] = toUtf8(formId);
-    site["formName"] = toUtf8(formName);
-    json list = json::array();
-    for (const InputRecord* input : inputs) {
-        json item = json::object();
-        item["n"] = input->n;
-        item["id"] = toUtf8(input->id);
-        item["name"] = toUtf8(input->name);
-        item["type"] = toUtf8(input->type);
-        std::string value = toUtf8(input->value);
-        item["value"] = std::move(value);
-        list.push_back(std::move(item));
-    }
-    site["inputs"] = std::move(list);
-    std::string line = site.dump();
-    for (json& item : site["inputs"])
-        wipe(item["value"].get_ref<std::string&>());
-    return line;
+    char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                     static_cast<char>(value >> 24)};
+    out.append(bytes, 4);
 }
 
-std::string serializeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount)
+void putText(std::string& out, const std::wstring& text)
 {
-    json settings = json::object();
-    settings["pwdBank"] = pwdBankEnable ? 1 : 0;
-    settings["bubble"] = bubbleEnable ? 1 : 0;
-    settings["sites"] = siteCount;
-    return settings.dump();
+    putU32(out, static_cast<uint32_t>(text.size()));
+    out.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
+
+size_t textSize(const std::wstring& text) { return 4 + text.size() * sizeof(wchar_t); }
+
+// Reads a record field by field; every read is checked against the end.
+class Reader {
+public:
+    Reader(const char* data, size_t size) : at_(data), end_(data + size) {}
+
+    bool u32(uint32_t& value)
+    {
+        if (end_ - at_ < 4)
+            return false;
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(at_);
+        value = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+        at_ += 4;
+        return true;
+    }
+    bool uid(std::string_view& uid)
+    {
+        if (end_ - at_ < 2)
+            return false;
+        size_t length = static_cast<unsigned char>(at_[0]) | (static_cast<unsigned char>(at_[1]) << 8);
+        at_ += 2;
+        if (static_cast<size_t>(end_ - at_) < length)
+            return false;
+        uid = std::string_view(at_, length);
+        at_ += length;
+        return true;
+    }
+    // Skips a text field (text null) or copies it.
+    bool text(std::wstring* text)
+    {
+        uint32_t length;
+        if (!u32(length) || static_cast<size_t>(end_ - at_) / sizeof(wchar_t) < length)
+            return false;
+        if (text) {
+            text->resize(length);
+            if (length)
+                memcpy(&(*text)[0], at_, length * sizeof(wchar_t));
+        }
+        at_ += length * sizeof(wchar_t);
+        return true;
+    }
+    bool atEnd() const { return at_ == end_; }
+    const char* position() const { return at_; }
+
+private:
+    const char* at_;
+    const char* end_;
+};
+
+// Walks a record as decodeRecord will, without keeping anything.
+bool checkRecord(RecordView record, std::string& why)
+{
+    Reader reader(record.data, record.size);
+    std::string_view uid;
+    uint32_t inputs = 0;
+    bool ok = reader.uid(uid) && !uid.empty();
+    for (int field = 0; ok && field < 4; ++field)
+        ok = reader.text(nullptr);
+    ok = ok && reader.u32(inputs) && inputs <= record.size;
+    std::vector<uint32_t> numbers;
+    for (uint32_t i = 0; ok && i < inputs; ++i) {
+        uint32_t n = 0;
+        ok = reader.u32(n) && n > 0 && n < 0x7fffffff &&
+             std::find(numbers.begin(), numbers.end(), n) == numbers.end();
+        numbers.push_back(n);
+        for (int field = 0; ok && field < 4; ++field)
+            ok = reader.text(nullptr);
+    }
+    if (!ok || !reader.atEnd()) {
+        why = "a malformed site record";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool scanContent(const char* data, size_t size, ContentView& view, std::string& why)
+{
+    view = ContentView();
+    Reader reader(data, size);
+    uint32_t pwdBank, bubble, count;
+    if (!reader.u32(pwdBank) || !reader.u32(bubble) || !reader.u32(count) || count > size / 4) {
+        why = "a malformed settings record";
+        return false;
+    }
+    view.pwdBankEnable = pwdBank ? 1 : 0;
+    view.bubbleEnable = bubble ? 1 : 0;
+    view.sites.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t length;
+        const char* start = reader.position() + 4;
+        if (!reader.u32(length) || static_cast<size_t>(data + size - start) < length) {
+            why = "a site record runs past the end";
+            return false;
+        }
+        RecordView record{start, length};
+        if (!checkRecord(record, why))
+            return false;
+        view.sites.push_back(record);
+        reader = Reader(start + length, static_cast<size_t>(data + size - start - length));
+    }
+    if (!reader.atEnd()) {
+        why = "bytes after the last site record";
+        return false;
+    }
+    return true;
+}
+
+std::string_view recordUid(RecordView record)
+{
+    Reader reader(record.data, record.size);
+    std::string_view uid;
+    reader.uid(uid);
+    return uid;
+}
+
+namespace {
+
+Reader readHead(RecordView record, SiteRecord& site)
+{
+    Reader reader(record.data, record.size);
+    std::string_view uid;
+    reader.uid(uid);
+    site.uid.assign(uid.data(), uid.size());
+    reader.text(&site.webName);
+    reader.text(&site.url);
+    reader.text(&site.formId);
+    reader.text(&site.formName);
+    return reader;
+}
+
+}  // namespace
+
+void decodeHead(RecordView record, SiteRecord& site) { readHead(record, site); }
+
+void decodeRecord(RecordView record, SiteRecord& site)
+{
+    Reader reader = readHead(record, site);
+    uint32_t inputs = 0;
+    reader.u32(inputs);
+    site.inputs.resize(inputs);
+    for (InputRecord& input : site.inputs) {
+        uint32_t n = 0;
+        reader.u32(n);
+        input.n = static_cast<int>(n);
+        reader.text(&input.id);
+        reader.text(&input.name);
+        reader.text(&input.type);
+        reader.text(&input.value);
+    }
+}
+
+void encodeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount, std::string& out)
+{
+    putU32(out, pwdBankEnable ? 1 : 0);
+    putU32(out, bubbleEnable ? 1 : 0);
+    putU32(out, static_cast<uint32_t>(siteCount));
+}
+
+size_t recordSize(const std::string& uid, const std::wstring& webName, const std::wstring& url,
+                  const std::wstring& formId, const std::wstring& formName,
+                  const std::vector<const InputRecord*>& inputs)
+{
+    size_t size = 2 + uid.size() + textSize(webName) + textSize(url) + textSize(formId) + textSize(formName) + 4;
+    for (const InputRecord* input : inputs)
+        size += 4 + textSize(input->id) + textSize(input->name) + textSize(input->type) + textSize(input->value);
+    return size;
+}
+
+void encodeRecord(const std::string& uid, const std::wstring& webName, const std::wstring& url,
+                  const std::wstring& formId, const std::wstring& formName,
+                  const std::vector<const InputRecord*>& inputs, std::string& out)
+{
+    putU32(out, static_cast<uint32_t>(recordSize(uid, webName, url, formId, formName, inputs)));
+    out += static_cast<char>(uid.size() & 0xff);
+    out += static_cast<char>(uid.size() >> 8);
+    out += uid;
+    putText(out, webName);
+    putText(out, url);
+    putText(out, formId);
+    putText(out, formName);
+    putU32(out, static_cast<uint32_t>(inputs.size()));
+    for (const InputRecord* input : inputs) {
+        putU32(out, static_cast<uint32_t>(input->n));
+        putText(out, input->id);
+        putText(out, input->name);
+        putText(out, input->type);
+        putText(out, input->value);
+    }
+}
+
+// ------------------------------------------------------------- version 1 --
 
 namespace {
 
@@ -187,7 +363,7 @@ private:
 
 bool checkSite(const SiteRecord& site, std::string& why)
 {
-    if (site.uid.empty()) {
+    if (site.uid.empty() || site.uid.size() > 0xffff) {
         why = "a site without uid";
         return false;
     }
@@ -216,9 +392,12 @@ int flag(const json& settings, const char* name)
 
 }  // namespace
 
-bool parsePayload(const char* payload, size_t size, BankContent& content, bool keepLines, std::string& why)
+bool convertVersion1(const char* payload, size_t size, std::string& out, std::string& why)
 {
-    content = BankContent();
+    // A record never takes more than twice its JSON line: reserved once,
+    // the buffer holding passwords is never moved and left unwiped.
+    out.clear();
+    out.reserve(2 * size + 16);
     const char* stop = payload + size;
     const char* end = std::find(payload, stop, '\n');
     if (end == stop) {
@@ -232,35 +411,33 @@ bool parsePayload(const char* payload, size_t size, BankContent& content, bool k
             why = "a malformed settings line";
             return false;
         }
-        content.pwdBankEnable = flag(settings, "pwdBank");
-        content.bubbleEnable = flag(settings, "bubble");
         expected = settings["sites"].get<size_t>();
+        encodeSettings(flag(settings, "pwdBank"), flag(settings, "bubble"), expected, out);
     } catch (const std::exception& error) {
         why = error.what();
         return false;
     }
-    // The line count is trusted only as a hint: a bad count is caught below.
-    content.sites.reserve(expected < 1000000 ? expected : 0);
-    const char* start = end + 1;
-    while (start < stop) {
+    size_t found = 0;
+    std::vector<const InputRecord*> inputs;
+    for (const char* start = end + 1; start < stop; start = end == stop ? stop : end + 1) {
         end = std::find(start, stop, '\n');
-        if (end > start) {
-            content.sites.emplace_back();
-            SiteRecord& site = content.sites.back();
-            SiteReader reader(site);
-            bool parsed = json::sax_parse(start, end, &reader);
-            if (!parsed || !reader.complete()) {
-                why = reader.why.empty() ? "a malformed site line" : reader.why;
-                return false;
-            }
-            if (!checkSite(site, why))
-                return false;
-            if (keepLines)
-                site.line.assign(start, end);
+        if (end == start)
+            continue;
+        SiteRecord site;
+        SiteReader reader(site);
+        if (!json::sax_parse(start, end, &reader) || !reader.complete()) {
+            why = reader.why.empty() ? "a malformed site line" : reader.why;
+            return false;
         }
-        start = end == stop ? stop : end + 1;
+        if (!checkSite(site, why))
+            return false;
+        inputs.clear();
+        for (const InputRecord& input : site.inputs)
+            inputs.push_back(&input);
+        encodeRecord(site.uid, site.webName, site.url, site.formId, site.formName, inputs, out);
+        ++found;
     }
-    if (content.sites.size() != expected) {
+    if (found != expected) {
         why = "the site count does not match the settings line";
         return false;
     }

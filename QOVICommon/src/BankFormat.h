@@ -1,28 +1,63 @@
 // BankFormat.h - the plain content of a bank file (before encryption).
 //
-// UTF-8 JSON Lines: the first line holds the settings,
+// Version 2, written now: little-endian binary records, so that a load
+// finds every site without parsing text, and a site's fields are read only
+// when something asks for them.
+//   u32 pwdBank, u32 bubble, u32 site count
+//   per site: u32 size of the rest of the record, then
+//     u16 uid length, the uid (ASCII),
+//     name, url, form id, form name: each u32 length, UTF-16 code units,
+//     u32 input count, per input: i32 n, then id, name, type, value as above.
+// Version 1, still read: UTF-8 JSON Lines, the settings first,
 //   {"bubble":1,"pwdBank":1,"sites":2}
-// and each further line one site, in bank order:
+// then one site per line:
 //   {"formId":"f","formName":"login","inputs":[{"id":"u","n":1,"name":"user",
 //    "type":"text","value":"alice"},...],"name":"Example","uid":"...","url":"https://..."}
-// A site's line is kept in memory while the site is unchanged, so a save
-// re-serializes only the sites that changed.
 #pragma once
 
 #include "Records.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace qovi {
 
-// The serialized line of one site, without the line break.
-std::string serializeSite(const std::string& uid, const std::wstring& webName, const std::wstring& url,
-                          const std::wstring& formId, const std::wstring& formName,
-                          const std::vector<const InputRecord*>& inputs);
-std::string serializeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount);
+// One site's record within a content buffer.
+struct RecordView {
+    const char* data = nullptr;
+    uint32_t size = 0;
+    bool empty() const { return data == nullptr; }
+};
 
-// Parses a whole payload; false with a reason when it is not well-formed.
-// Each site keeps its line when keepLines is set.
-bool parsePayload(const char* payload, size_t size, BankContent& content, bool keepLines, std::string& why);
+struct ContentView {
+    int pwdBankEnable = 1;
+    int bubbleEnable = 1;
+    std::vector<RecordView> sites;
+};
+
+// Checks a whole version 2 content, every record to its last field, and
+// lists its records; false with a reason when anything does not fit.
+bool scanContent(const char* data, size_t size, ContentView& view, std::string& why);
+
+// Rewrites a version 1 content as version 2.
+bool convertVersion1(const char* data, size_t size, std::string& out, std::string& why);
+
+// The uid and the fields of a record that scanContent accepted.
+std::string_view recordUid(RecordView record);
+void decodeRecord(RecordView record, SiteRecord& site);
+// Only the uid, the name and the keys, without the input items.
+void decodeHead(RecordView record, SiteRecord& site);
+
+// Appends the settings, or one site's record with its size in front.
+const size_t kSettingsSize = 12;
+void encodeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount, std::string& out);
+size_t recordSize(const std::string& uid, const std::wstring& webName, const std::wstring& url,
+                  const std::wstring& formId, const std::wstring& formName,
+                  const std::vector<const InputRecord*>& inputs);
+void encodeRecord(const std::string& uid, const std::wstring& webName, const std::wstring& url,
+                  const std::wstring& formId, const std::wstring& formName,
+                  const std::vector<const InputRecord*>& inputs, std::string& out);
 
 }  // namespace qovi

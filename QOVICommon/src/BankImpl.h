@@ -1,9 +1,14 @@
 // BankImpl.h - the objects behind the public classes.
 //
 // Every site and input item object made since the last load is owned by the
-// bank (siteObjects, inputObjects) and freed only by the next load or by
-// releaseUsers, so pointers handed out stay valid after a removal. What is
-// listed is kept apart (sites, and each site's inputs).
+// bank and freed only by the next load or by releaseUsers, so pointers
+// handed out stay valid after a removal. What is listed is kept apart
+// (sites, and each site's inputs).
+//
+// A loaded site starts as a view of its record in the bank's content: its
+// name and keys are read from it when first asked for, its input items when
+// first asked for, and an unchanged site is saved by copying its record.
+// A bank of ten thousand sites thus loads in a few milliseconds.
 //
 // To merge with what another process saved, each object remembers what this
 // process changed since the content it last loaded or saved (its "base"):
@@ -11,15 +16,71 @@
 // items, values changed here, uids of removed sites, changed settings.
 #pragma once
 
+#include "BankFile.h"
+#include "BankFormat.h"
 #include "Crypto.h"
 #include "QOVICommon.h"
 #include "Records.h"
 
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+namespace qovi {
+
+// Objects made in blocks, never moved, destroyed together: one allocation
+// for many sites, and a pointer stays valid until clear.
+template <typename T>
+class Pool {
+public:
+    Pool() = default;
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+    ~Pool() { clear(); }
+
+    template <typename... Args>
+    T* make(Args&&... args)
+    {
+        if (blocks_.empty() || used_ == kBlock) {
+            blocks_.push_back(static_cast<T*>(::operator new(sizeof(T) * kBlock)));
+            used_ = 0;
+        }
+        T* made = new (blocks_.back() + used_) T(std::forward<Args>(args)...);
+        ++used_;
+        return made;
+    }
+    void clear()
+    {
+        for (size_t b = 0; b < blocks_.size(); ++b) {
+            size_t count = b + 1 == blocks_.size() ? used_ : kBlock;
+            for (size_t i = 0; i < count; ++i)
+                blocks_[b][i].~T();
+            ::operator delete(blocks_[b]);
+        }
+        blocks_.clear();
+        used_ = 0;
+    }
+    template <typename F>
+    void forEach(F visit)
+    {
+        for (size_t b = 0; b < blocks_.size(); ++b) {
+            size_t count = b + 1 == blocks_.size() ? used_ : kBlock;
+            for (size_t i = 0; i < count; ++i)
+                visit(blocks_[b][i]);
+        }
+    }
+
+private:
+    static const size_t kBlock = 512;
+    std::vector<T*> blocks_;
+    size_t used_ = 0;
+};
+
+}  // namespace qovi
 
 struct QOVIInputItem::Impl {
     qovi::InputRecord data;
@@ -27,43 +88,86 @@ struct QOVIInputItem::Impl {
 };
 
 struct QOVIWebItem::Impl {
+    QOVIPasswordBank::Impl* bank = nullptr;
+    // The site's record in the bank's content, while the site is as stored
+    // there; empty for a site made or changed here.
+    qovi::RecordView stored;
+    bool headRead = false;    // uid, names and keys read from stored
+    bool inputsRead = false;  // input items read from stored
+    bool listed = true;       // false once removed from the bank
+    bool placed = false;      // met in the saved content during a merge
+
     std::string uid;
     std::wstring webName, url, formId, formName;
     std::vector<QOVIInputItem*> inputs;  // listed input items, in order
 
     bool added = false;               // made here, not in the base
+    bool addedIfNew = false;          // added as a new account: dropped when a merge finds it saved
     std::wstring baseName;            // the name in the base
     std::vector<int> removedInputs;   // numbers of input items removed here
-    std::string line;                 // serialized form; empty once anything changed
 
-    ~Impl() { qovi::wipe(line); }
-    bool renamedHere() const { return webName != baseName; }
+    // Reads what is not read yet; each returns the site.
+    Impl& head();
+    Impl& whole();
+    // The site is about to change: read whole, and saved anew from now on.
+    Impl& change();
+    std::string_view uidView() const;
+    bool renamedHere() const { return headRead && webName != baseName; }
     bool changedHere() const;
-    void invalidate() { qovi::wipe(line); }
-    // The line, serialized anew when the site changed.
-    const std::string& serialized();
+    // Its record for a save, with its size in front.
+    size_t recordBytes() const;
+    void appendRecord(std::string& out) const;
+    // Takes another record as stored, as it is there.
+    void restore(qovi::RecordView record);
 };
 
 struct QOVIPasswordBank::Impl {
-    std::vector<std::unique_ptr<QOVIWebItem>> siteObjects;
-    std::vector<std::unique_ptr<QOVIInputItem>> inputObjects;
-    std::vector<QOVIWebItem*> sites;  // listed sites, in order
-    // Indexes of the listed sites. The keys view the sites' own strings, so
-    // a site's name or URL leaves its index before it changes.
+    // Listed sites in order. A removed site only leaves a hole (listed is
+    // false) until the next pass over the list: removing many sites one by
+    // one costs no more than one pass.
+    std::vector<QOVIWebItem*> sites;
+    size_t holes = 0;
+    // Indexes of the listed sites, made when first needed. The keys view
+    // the sites' own strings, so a site's name or URL leaves its index
+    // before it changes.
+    bool indexed = false;
     std::unordered_map<std::wstring_view, QOVIWebItem*> byName;
     std::unordered_multimap<std::wstring_view, QOVIWebItem*> byUrl;
     std::vector<std::string> removedSites;  // uids of base sites removed here
+    // The decrypted content the stored records are in; wiped when it goes.
+    std::string content;
 
+    struct SiteBox {
+        QOVIWebItem::Impl impl;
+        QOVIWebItem item{&impl};
+    };
+    struct InputBox {
+        QOVIInputItem::Impl impl;
+        QOVIInputItem item{&impl};
+    };
+    qovi::Pool<SiteBox> siteObjects;
+    qovi::Pool<InputBox> inputObjects;
+
+    ~Impl() { clear(); }
     void clear();
-    QOVIWebItem* find(const std::wstring& webName) const;
+    // Removes the holes of removed sites.
+    std::vector<QOVIWebItem*>& listed();
+    QOVIWebItem* find(const std::wstring& webName);
     // New objects, owned by the bank but not listed.
+    QOVIWebItem* makeSite(qovi::RecordView record);
     QOVIWebItem* makeSite(qovi::SiteRecord&& record);
     QOVIInputItem* makeInput(qovi::InputRecord&& record);
-    std::wstring uniqueName(const std::wstring& wanted) const;
+    std::wstring uniqueName(const std::wstring& wanted);
+    COMMON_RESULT add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName);
+    // Makes the indexes when they are needed and missing.
+    void index();
     // Rebuilds the indexes after the list changed as a whole. Names clash
     // only after a merge (or in a foreign file): sites this process added
     // or renamed, then later duplicates, get a " (n)" suffix.
     void reindex();
+    // Takes a new content as what stored records point into; sites still
+    // stored in the old one read it first. Returns the old one, wiped.
+    std::string replaceContent(std::string&& newContent);
     // The base is now what memory holds.
     void markSaved();
 };
@@ -74,7 +178,11 @@ struct QOVIUserInfo::Impl {
     int pwdBankEnable = 1, bubbleEnable = 1;
     int basePwdBankEnable = 1, baseBubbleEnable = 1;
     bool loaded = false;     // false until a load succeeds; save refuses until then
+    QOVILoadReport report;   // what the last load found
     std::string baseSaveId;  // saveId of the file content the base is; empty when there was no file
+    // The bank file as this process last read or wrote it: while the file
+    // on disk still is exactly that, a save may make it the backup.
+    qovi::Fingerprint baseFingerprint;
     qovi::ContentKey key;    // the content key of that file, used again by saves
     // Kept from save to save: a new buffer of the bank's size on every save
     // costs more than the encryption. Between saves it holds only ciphertext.
@@ -83,15 +191,46 @@ struct QOVIUserInfo::Impl {
 
     ~Impl() { reset(); }
     void reset();
-    void adopt(qovi::BankContent&& content);
+    // Takes a file's content (its buffer, version 2, decrypted and scanned)
+    // as the base.
+    void adopt(qovi::FileContent& file, const qovi::ContentView& view);
+    // The parts of load that run with the bank lock held.
+    COMMON_RESULT loadLocked();
+    COMMON_RESULT restoreGeneration(bool damaged, const std::string& bankWhy);
+    COMMON_RESULT failed(qovi::FileStatus status, const std::string& why);
     // Takes what another process saved as the base and re-applies this
     // process's changes on top.
-    void merge(qovi::BankContent&& saved);
+    void merge(qovi::FileContent& file, const qovi::ContentView& saved);
     // Fills buffer with the plain content of the file to write.
     void payload(std::string& buffer);
 };
 
 namespace qovi {
+
+inline const InputRecord& recordOf(const QOVIInputItem* input) { return input->impl()->data; }
+inline const InputRecord& recordOf(const InputRecord& input) { return input; }
+
+// The user name of a site: the value of its first "text" or "email" item,
+// empty when it has none.
+template <typename Inputs>
+const std::wstring& userNameOf(const Inputs& inputs)
+{
+    static const std::wstring none;
+    for (const auto& input : inputs) {
+        const InputRecord& d = recordOf(input);
+        if (d.type == L"text" || d.type == L"email")
+            return d.value;
+    }
+    return none;
+}
+
+// Whether a saved site holds the account a new site with this URL and these
+// input items stands for: an account is a URL and a user name.
+template <typename Inputs>
+bool holdsAccount(QOVIWebItem::Impl& saved, const std::wstring& url, const Inputs& inputs)
+{
+    return saved.head().url == url && userNameOf(saved.whole().inputs) == userNameOf(inputs);
+}
 
 // A new site uid: a random prefix per process and a counter.
 std::string newSiteUid();

@@ -2,6 +2,7 @@
 #include "Log.h"
 
 #include "DataFolder.h"
+#include "FileLock.h"
 #include "Text.h"
 
 #include <windows.h>
@@ -11,6 +12,9 @@
 namespace {
 
 const LONGLONG kLogLimit = 1 << 20;
+// A rotation takes a few milliseconds; a writer does not wait longer than
+// this for another process's.
+const unsigned long kRotationWaitMs = 1000;
 
 struct LogFile {
     std::mutex lock;
@@ -47,21 +51,44 @@ struct LogFile {
     }
 
     // Starts a new file once this one passed the limit; the older lines
-    // stay in QOVI.log.1 until the next rotation replaces them.
+    // stay in QOVI.log.1 until the next rotation replaces them. Several
+    // processes append to one log: only the file that still has the name
+    // QOVI.log is rotated, under a lock, so a process whose handle points
+    // at a file another process rotated opens the new one instead of
+    // rotating again (which would replace the rotated lines).
     void rotateIfFull()
     {
         if (size < kLogLimit)
             return;
-        LARGE_INTEGER current = {};
-        GetFileSizeEx(handle, &current);
-        if (current.QuadPart < kLogLimit) {
-            size = current.QuadPart;  // another process rotated it already
-            return;
-        }
         std::wstring dataRoot = root;
         std::wstring path = dataRoot + L"\\QOVI.log";
-        MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+        qovi::FileLock lock(path, kRotationWaitMs);
+        if (!lock.held())
+            return;  // another process is rotating; the next line tries again
+        if (!isNamed(path)) {
+            open(dataRoot);
+            return;
+        }
+        LARGE_INTEGER current = {};
+        GetFileSizeEx(handle, &current);
+        if (current.QuadPart >= kLogLimit)
+            MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
         open(dataRoot);
+    }
+
+    // Whether the open file is the one the path names now.
+    bool isNamed(const std::wstring& path) const
+    {
+        HANDLE named = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (named == INVALID_HANDLE_VALUE)
+            return false;
+        BY_HANDLE_FILE_INFORMATION mine = {}, theirs = {};
+        bool same = GetFileInformationByHandle(handle, &mine) && GetFileInformationByHandle(named, &theirs) &&
+                    mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+                    mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
+        CloseHandle(named);
+        return same;
     }
 };
 

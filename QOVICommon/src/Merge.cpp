@@ -7,12 +7,15 @@
 #include "BankImpl.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace {
 
-void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::SiteRecord&& saved)
+// A site this process changed, merged with what the other process saved of
+// it (its record there).
+void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::RecordView record)
 {
+    qovi::SiteRecord saved;
+    qovi::decodeRecord(record, saved);
     // Nothing in this process changes a site's URL or form keys.
     site.url = std::move(saved.url);
     site.formId = std::move(saved.formId);
@@ -48,15 +51,46 @@ void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::Site
             inputs.push_back(input);
     }
     site.inputs = std::move(inputs);
-
-    site.invalidate();
     if (!site.changedHere())
-        site.line = std::move(saved.line);
+        site.stored = record;  // its fields are the saved ones again
+}
+
+// Accounts added here as new that the other process saved meanwhile (two
+// imports of one file at once) are dropped: each account is added once.
+void dropSavedAccounts(std::vector<QOVIWebItem*>& merged)
+{
+    bool any = false;
+    for (const QOVIWebItem* site : merged)
+        any = any || site->impl()->addedIfNew;
+    if (!any)
+        return;
+    std::unordered_multimap<std::wstring_view, QOVIWebItem::Impl*> saved;
+    for (QOVIWebItem* site : merged) {
+        if (!site->impl()->added)
+            saved.emplace(site->impl()->head().url, site->impl());
+    }
+    auto savedElsewhere = [&](QOVIWebItem* site) {
+        QOVIWebItem::Impl& s = *site->impl();
+        if (!s.addedIfNew)
+            return false;
+        auto range = saved.equal_range(s.url);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (qovi::holdsAccount(*it->second, s.url, s.inputs))
+                return true;
+        }
+        return false;
+    };
+    for (QOVIWebItem* site : merged) {
+        if (savedElsewhere(site))
+            site->impl()->listed = false;
+    }
+    merged.erase(std::remove_if(merged.begin(), merged.end(), [](QOVIWebItem* site) { return !site->impl()->listed; }),
+                 merged.end());
 }
 
 }  // namespace
 
-void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
+void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView& saved)
 {
     if (pwdBankEnable == basePwdBankEnable)
         pwdBankEnable = saved.pwdBankEnable;
@@ -66,32 +100,56 @@ void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
     baseBubbleEnable = saved.bubbleEnable;
 
     QOVIPasswordBank::Impl& b = *bank.impl();
-    // Names and URLs change below; the indexes are rebuilt at the end.
+    // Names and URLs change below; the indexes are made again when needed.
     b.byName.clear();
     b.byUrl.clear();
-    std::unordered_map<std::string, QOVIWebItem*> listed;
-    listed.reserve(b.sites.size());
-    for (QOVIWebItem* site : b.sites)
-        listed.emplace(site->impl()->uid, site);
-    std::unordered_set<std::string> removed(b.removedSites.begin(), b.removedSites.end());
+    b.indexed = false;
+    std::vector<QOVIWebItem*>& list = b.listed();
+    for (QOVIWebItem* site : list)
+        site->impl()->placed = false;
+    std::vector<std::string_view> removed(b.removedSites.begin(), b.removedSites.end());
+    std::sort(removed.begin(), removed.end());
+    // Both lists are mostly in one order: each saved record is looked for at
+    // the site after the last one found first, and in a sorted list of uids
+    // only when that is not it. Gives the position in list, or its size.
+    std::vector<std::pair<std::string_view, size_t>> byUid;
+    auto lookUp = [&](std::string_view uid, size_t next) -> size_t {
+        if (next < list.size() && list[next]->impl()->uidView() == uid)
+            return next;
+        if (byUid.empty()) {
+            byUid.reserve(list.size());
+            for (size_t i = 0; i < list.size(); ++i)
+                byUid.emplace_back(list[i]->impl()->uidView(), i);
+            std::sort(byUid.begin(), byUid.end());
+        }
+        auto found = std::lower_bound(byUid.begin(), byUid.end(), std::make_pair(uid, size_t(0)));
+        return found != byUid.end() && found->first == uid ? found->second : list.size();
+    };
 
     std::vector<QOVIWebItem*> merged;
-    merged.reserve(saved.sites.size() + b.sites.size());
-    std::unordered_set<QOVIWebItem*> placed;
-    for (qovi::SiteRecord& record : saved.sites) {
-        if (removed.count(record.uid))
+    merged.reserve(saved.sites.size() + list.size());
+    size_t next = 0;
+    for (qovi::RecordView record : saved.sites) {
+        std::string_view uid = qovi::recordUid(record);
+        if (std::binary_search(removed.begin(), removed.end(), uid))
             continue;
-        auto ours = listed.find(record.uid);
-        if (ours == listed.end()) {
-            merged.push_back(b.makeSite(std::move(record)));
+        size_t position = lookUp(uid, next);
+        if (position == list.size()) {
+            merged.push_back(b.makeSite(record));
             continue;
         }
-        mergeSite(b, *ours->second->impl(), std::move(record));
-        merged.push_back(ours->second);
-        placed.insert(ours->second);
+        next = position + 1;
+        QOVIWebItem* site = list[position];
+        QOVIWebItem::Impl& s = *site->impl();
+        if (s.changedHere())
+            mergeSite(b, s, record);
+        else
+            s.restore(record);
+        s.placed = true;
+        merged.push_back(site);
     }
-    for (QOVIWebItem* site : b.sites) {
-        if (placed.count(site))
+    for (QOVIWebItem* site : list) {
+        if (site->impl()->placed)
             continue;
         QOVIWebItem::Impl& s = *site->impl();
         if (s.added) {
@@ -100,11 +158,22 @@ void QOVIUserInfo::Impl::merge(qovi::BankContent&& saved)
             // Removed by the other process, changed here: kept, and from now
             // on it counts as added here, so a repeated merge keeps it too.
             s.added = true;
-            s.invalidate();
             merged.push_back(site);
+        } else {
+            s.listed = false;  // the other process removed it
         }
-        // Otherwise the other process removed it: no longer listed.
     }
+    dropSavedAccounts(merged);
     b.sites = std::move(merged);
-    b.reindex();
+    b.holes = 0;
+    // The old content, wiped, takes the next save's plain text.
+    saveBuffer = b.replaceContent(std::move(file.buffer));
+    // Only a site added or renamed here can clash with a name the other
+    // process saved; otherwise the names are read when first needed.
+    for (QOVIWebItem* site : b.sites) {
+        if (site->impl()->added || site->impl()->renamedHere()) {
+            b.reindex();
+            break;
+        }
+    }
 }

@@ -1,4 +1,4 @@
-// Records.h - the bank's content as plain data, as read from a file.
+// Records.h - the bank's content as plain data.
 #pragma once
 
 #include "Text.h"
@@ -24,20 +24,6 @@ struct SiteRecord {
     std::string uid;  // identifies the site across renames, saves and processes
     std::wstring webName, url, formId, formName;
     std::vector<InputRecord> inputs;
-    std::string line;  // the site's serialized form as read (holds values in plain)
-
-    SiteRecord() = default;
-    SiteRecord(const SiteRecord&) = default;
-    SiteRecord(SiteRecord&&) = default;
-    SiteRecord& operator=(const SiteRecord&) = default;
-    SiteRecord& operator=(SiteRecord&&) = default;
-    ~SiteRecord() { wipe(line); }
-};
-
-struct BankContent {
-    int pwdBankEnable = 1;
-    int bubbleEnable = 1;
-    std::vector<SiteRecord> sites;
 };
 
 }  // namespace qovi

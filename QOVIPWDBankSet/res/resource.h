@@ -77,6 +77,15 @@
 #define IDS_SAVE_FAILED                 1013
 #define IDS_CONFIRM_CLOSE               1014
 
+// Strings: what loading the password bank found
+#define IDS_BANK_RESTORED               1021
+#define IDS_BANK_RESTORED_MISSING       1022
+#define IDS_BANK_UNREADABLE             1023
+#define IDS_BANK_BUSY                   1024
+#define IDS_BANK_READ_FAILED            1025
+#define IDS_BANK_FOLDER_UNUSABLE        1026
+#define IDS_BANK_NEWER                  1027
+
 // Strings: settings page
 #define IDS_DESC_PWDBANK_ON             1201
 #define IDS_DESC_BUBBLE_ON              1202

@@ -1,7 +1,13 @@
-// The bank file on disk: secrecy, damage, generations, interrupted saves.
+// The bank file on disk: secrecy, generations, damage, failing calls, the log.
 #include "StoreFixture.h"
 
+#include <bcrypt.h>
+#include <wincrypt.h>
+
 #include <algorithm>
+#include <functional>
+#include <cstring>
+#include <map>
 
 using namespace storetest;
 
@@ -12,26 +18,85 @@ std::string utf16Bytes(const std::wstring& text)
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
-// Files of the user folder other than the bank file and its backup.
-std::vector<std::wstring> strayFiles(const std::wstring& folder)
+typedef std::map<std::wstring, std::string> Files;
+
+// Every file of a folder with its bytes, but the lock file (its existence is
+// no state of the bank).
+Files snapshot(const std::wstring& folder)
 {
-    std::vector<std::wstring> names = qovitest::listFolder(folder);
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const std::wstring& name) {
-                                   return name == L"PasswordBank.qovi" || name == L"PasswordBank.qovi.bak";
-                               }),
-                names.end());
-    return names;
+    Files files;
+    for (const std::wstring& name : qovitest::listFolder(folder)) {
+        if (name != L"PasswordBank.qovi.lock")
+            files[name] = qovitest::readFileBytes(folder + L"\\" + name);
+    }
+    return files;
+}
+
+// Whether every file's bytes are still there, under whatever name.
+bool nothingLost(const Files& before, const Files& after)
+{
+    for (const auto& file : before) {
+        bool found = false;
+        for (const auto& now : after)
+            found = found || now.second == file.second;
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+std::wstring keptFileHolding(const Files& files, const std::string& bytes)
+{
+    for (const auto& file : files) {
+        if (file.first.find(L".damaged-") != std::wstring::npos && file.second == bytes)
+            return file.first;
+    }
+    return std::wstring();
 }
 
 class StoreFileTest : public StoreTest {
 protected:
-    void saveOneSite(const std::wstring& password = L"first")
+    // A fresh data root, as a new user on a new machine has.
+    void startAfresh()
+    {
+        QOVIUserInfoManager::releaseUsers();
+        QOVILog::endLog();
+        caseRoot.reset(new qovitest::TempFolder);
+        caseDir.reset();
+        caseDir.reset(new qovitest::ScopedEnvironment(L"QOVI_DATA_DIR", caseRoot->path()));
+    }
+
+    // Two saved generations: the backup holds the first, the file the second.
+    void saveTwoGenerations()
     {
         ASSERT_EQ(COMMON_OK, user()->load(1));
-        ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Keep", L"https://keep.example", L"kim", password)));
+        ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Keep", L"https://keep.example", L"kim", L"first")));
         ASSERT_EQ(COMMON_OK, user()->save(1));
+        first = describe(user());
+        bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"second");
+        bank()->addWebItem(loginSite(L"Two", L"https://two.example", L"tom", L"t2"));
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        second = describe(user());
     }
+
+    // Changes the bank and saves twice; the file must then hold the bank as
+    // loaded plus both changes.
+    void changeAndSaveTwice()
+    {
+        bank()->addWebItem(loginSite(L"Three", L"https://three.example", L"tia", L"t3"));
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        bank()->modifyInputItemValue(L"Keep", L"username", L"user", L"kim2");
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        std::wstring saved = describe(user());
+        ASSERT_EQ(COMMON_OK, reload());
+        EXPECT_EQ(saved, describe(user()));
+    }
+
+    QOVILoadOutcome outcome() { return user()->getLastLoadReport().outcome; }
+
+    std::unique_ptr<qovitest::TempFolder> caseRoot;
+    std::unique_ptr<qovitest::ScopedEnvironment> caseDir;
+    std::wstring first, second;
 };
 
 TEST_F(StoreFileTest, NothingSecretIsReadableOnDisk)
@@ -51,122 +116,270 @@ TEST_F(StoreFileTest, NothingSecretIsReadableOnDisk)
     QOVIUserInfoManager::releaseUsers();
     QOVILog::endLog();
 
-    std::vector<std::wstring> files = {logFile()};
-    for (const std::wstring& name : qovitest::listFolder(userFolder()))
-        files.push_back(userFolder() + L"\\" + name);
-    ASSERT_EQ(3u, files.size());  // the log, the bank file, the backup: no leftovers
-    for (const std::wstring& file : files) {
-        std::string bytes = qovitest::readFileBytes(file);
-        ASSERT_FALSE(bytes.empty()) << qovitest::narrow(file);
+    Files files = snapshot(userFolder());
+    ASSERT_EQ(2u, files.size());  // the bank file and the backup: no leftovers
+    files[L"QOVI.log"] = qovitest::readFileBytes(logFile());
+    for (const auto& file : files) {
+        ASSERT_FALSE(file.second.empty()) << qovitest::narrow(file.first);
         for (const std::wstring& secret : secrets) {
-            EXPECT_EQ(std::string::npos, bytes.find(qovitest::narrow(secret))) << qovitest::narrow(file);
-            EXPECT_EQ(std::string::npos, bytes.find(utf16Bytes(secret))) << qovitest::narrow(file);
+            EXPECT_EQ(std::string::npos, file.second.find(qovitest::narrow(secret))) << qovitest::narrow(file.first);
+            EXPECT_EQ(std::string::npos, file.second.find(utf16Bytes(secret))) << qovitest::narrow(file.first);
         }
     }
 }
 
-// Whatever is wrong with the file, load keeps it aside untouched and reports
-// it, save refuses until a load succeeds, and later saves never touch it.
-TEST_F(StoreFileTest, DamagedFileIsKeptAsideAndNeverOverwritten)
+// However the bank file is damaged, the load keeps it aside untouched and
+// restores the previous generation, and two saves afterwards keep that
+// generation plus the new changes. A flipped bit anywhere is damage: in the
+// version field too, which is believed only once the file authenticates.
+TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGeneration)
+{
+    struct Trial {
+        std::string what;
+        std::function<std::string(std::string)> damage;
+    };
+    std::vector<Trial> trials = {
+        {"version made 3", [](std::string b) { b[b.find("\"version\":") + 10] = '3'; return b; }},
+        {"empty", [](std::string) { return std::string(); }},
+        {"not a bank file", [](std::string) { return std::string("name,url\nx,y\n"); }},
+    };
+    saveTwoGenerations();
+    const size_t size = qovitest::readFileBytes(bankFile()).size();
+    const size_t headerEnd = qovitest::readFileBytes(bankFile()).find('\n');
+    for (size_t at = 0; at < size; at += at <= headerEnd ? 9 : 97)
+        trials.push_back({"bit flipped at " + std::to_string(at), [at](std::string b) { b[at] ^= 0x10; return b; }});
+    for (size_t keep : {size_t(1), headerEnd, headerEnd + 1, size / 2, size - 16, size - 1})
+        trials.push_back({"cut to " + std::to_string(keep), [keep](std::string b) { return b.substr(0, keep); }});
+
+    for (const Trial& trial : trials) {
+        SCOPED_TRACE(trial.what);
+        startAfresh();
+        saveTwoGenerations();
+        std::string damaged = trial.damage(qovitest::readFileBytes(bankFile()));
+        ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), damaged));
+
+        EXPECT_EQ(COMMON_OK, reload());
+        EXPECT_EQ(QOVI_LOAD_RESTORED, outcome());
+        EXPECT_EQ(first, describe(user()));
+        const QOVILoadReport& report = user()->getLastLoadReport();
+        EXPECT_EQ(damaged, qovitest::readFileBytes(report.keptAside)) << qovitest::narrow(report.keptAside);
+        changeAndSaveTwice();
+        EXPECT_EQ(L"kim2", value(L"Keep", 0));
+        EXPECT_EQ(L"first", value(L"Keep", 1));
+        EXPECT_FALSE(keptFileHolding(snapshot(userFolder()), damaged).empty());
+    }
+}
+
+// When no generation reads, the load says so, the user starts with an
+// empty bank whose saves work, and every unreadable file stays kept.
+TEST_F(StoreFileTest, NoReadableGenerationGivesAnEmptyBankAndKeepsEveryFile)
+{
+    struct Case {
+        const char* what;
+        bool backupToo;  // a backup exists and is damaged as well
+    } cases[] = {{"no backup", false}, {"damaged backup", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        startAfresh();
+        saveTwoGenerations();
+        if (!c.backupToo)
+            DeleteFileW((bankFile() + L".bak").c_str());
+        else
+            ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".bak", "garbage"));
+        ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), "damaged"));
+
+        EXPECT_EQ(COMMON_ERR_CORRUPT, reload());
+        EXPECT_EQ(QOVI_LOAD_NOTHING_READABLE, outcome());
+        EXPECT_TRUE(sites().empty());
+        EXPECT_EQ("damaged", qovitest::readFileBytes(user()->getLastLoadReport().keptAside));
+        changeAndSaveTwice();
+        Files files = snapshot(userFolder());
+        EXPECT_FALSE(keptFileHolding(files, "damaged").empty());
+        EXPECT_EQ(c.backupToo, !keptFileHolding(files, "garbage").empty());
+        ASSERT_EQ(COMMON_OK, reload());
+        EXPECT_EQ(QOVI_LOAD_OK, outcome());
+    }
+}
+
+// A file that changed on disk after the load is never made the backup: the
+// save keeps it aside, writes this process's bank, and the backup keeps the
+// generation before.
+TEST_F(StoreFileTest, FileDamagedAfterTheLoadIsNeverMadeTheBackup)
 {
     struct Case {
         const char* what;
         std::string (*damage)(std::string);
     } cases[] = {
-        {"truncated", [](std::string b) { return b.substr(0, b.size() / 2); }},
-        {"one bit flipped in the content", [](std::string b) { b[b.size() - 40] ^= 1; return b; }},
-        {"header changed", [](std::string b) {
-             size_t at = b.find("\"saveId\":\"") + 10;
-             b[at] = b[at] == '0' ? '1' : '0';
-             return b;
-         }},
-        {"key blob changed", [](std::string b) {
-             size_t at = b.find("\"key\":\"") + 40;
-             b[at] = b[at] == 'A' ? 'B' : 'A';
-             return b;
-         }},
-        {"empty", [](std::string) { return std::string(); }},
-        {"not a bank file", [](std::string) { return std::string("name,url\nx,y\n"); }},
+        {"garbage", [](std::string) { return std::string("garbage"); }},
+        {"one bit of the content", [](std::string b) { b[b.size() - 40] ^= 1; return b; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        qovitest::TempFolder caseRoot;
-        qovitest::ScopedEnvironment caseDir(L"QOVI_DATA_DIR", caseRoot.path());
-        QOVIUserInfoManager::releaseUsers();
-        QOVILog::endLog();
-        saveOneSite();
+        startAfresh();
+        saveTwoGenerations();
+        std::string backup = qovitest::readFileBytes(bankFile() + L".bak");
+        ASSERT_EQ(COMMON_OK, reload());
+        bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"mine");
         std::string damaged = c.damage(qovitest::readFileBytes(bankFile()));
         ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), damaged));
 
-        EXPECT_EQ(COMMON_ERR_CORRUPT, reload());
-        EXPECT_TRUE(sites().empty());
-        EXPECT_FALSE(qovitest::fileExists(bankFile()));
-        std::vector<std::wstring> kept = strayFiles(userFolder());
-        ASSERT_EQ(1u, kept.size());
-        EXPECT_EQ(0u, kept[0].find(L"PasswordBank.qovi.damaged-")) << qovitest::narrow(kept[0]);
-        std::wstring keptPath = userFolder() + L"\\" + kept[0];
-        EXPECT_EQ(damaged, qovitest::readFileBytes(keptPath));
-        EXPECT_EQ(COMMON_ERR_NOT_LOADED, user()->save(1));
-
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        EXPECT_EQ(backup, qovitest::readFileBytes(bankFile() + L".bak"));
+        EXPECT_FALSE(keptFileHolding(snapshot(userFolder()), damaged).empty());
         ASSERT_EQ(COMMON_OK, reload());
-        bank()->addWebItem(loginSite(L"New", L"https://new.example", L"nina", L"pw"));
-        ASSERT_EQ(COMMON_OK, user()->save(1));
-        ASSERT_EQ(COMMON_OK, user()->save(1));
-        EXPECT_EQ(damaged, qovitest::readFileBytes(keptPath));
-        EXPECT_EQ(kept, strayFiles(userFolder()));
-        QOVIUserInfoManager::releaseUsers();
-        QOVILog::endLog();
-        std::string log = qovitest::readFileBytes(caseRoot.path() + L"\\QOVI.log");
-        EXPECT_NE(std::string::npos, log.find("kept as " + qovitest::narrow(keptPath))) << log;
+        EXPECT_EQ(L"mine", value(L"Keep", 1));
+        EXPECT_EQ(2u, sites().size());
     }
 }
 
-TEST_F(StoreFileTest, FileChangedAfterLoadIsKeptAsideBySave)
+// AES-256-GCM in place, as the store seals its files.
+bool aesGcm(std::vector<unsigned char>& key, std::vector<unsigned char>& nonce, const std::string& aad,
+            std::string& data, std::string& tag)
 {
-    saveOneSite();
-    // Another writer leaves garbage after this process loaded.
-    ASSERT_EQ(COMMON_OK, reload());
-    bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"mine");
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), "garbage"));
-    EXPECT_EQ(COMMON_ERR_CORRUPT, user()->save(1));
-    std::vector<std::wstring> kept = strayFiles(userFolder());
-    ASSERT_EQ(1u, kept.size());
-    EXPECT_EQ("garbage", qovitest::readFileBytes(userFolder() + L"\\" + kept[0]));
-    // Saving again writes this process's bank; the kept file stays.
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(L"mine", value(L"Keep", 1));
-    EXPECT_EQ(kept, strayFiles(userFolder()));
+    BCRYPT_ALG_HANDLE aes = nullptr;
+    BCRYPT_KEY_HANDLE handle = nullptr;
+    BCryptOpenAlgorithmProvider(&aes, BCRYPT_AES_ALGORITHM, nullptr, 0);
+    BCryptSetProperty(aes, BCRYPT_CHAINING_MODE, (PUCHAR)BCRYPT_CHAIN_MODE_GCM, sizeof BCRYPT_CHAIN_MODE_GCM, 0);
+    BCryptGenerateSymmetricKey(aes, &handle, nullptr, 0, key.data(), (ULONG)key.size(), 0);
+    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+    BCRYPT_INIT_AUTH_MODE_INFO(info);
+    info.pbNonce = nonce.data();
+    info.cbNonce = (ULONG)nonce.size();
+    info.pbAuthData = (PUCHAR)aad.data();
+    info.cbAuthData = (ULONG)aad.size();
+    info.pbTag = (PUCHAR)&tag[0];
+    info.cbTag = (ULONG)tag.size();
+    ULONG done = 0;
+    PUCHAR bytes = (PUCHAR)&data[0];
+    NTSTATUS status = BCryptEncrypt(handle, bytes, (ULONG)data.size(), &info, nullptr, 0, bytes, (ULONG)data.size(),
+                                    &done, 0);
+    BCryptDestroyKey(handle);
+    BCryptCloseAlgorithmProvider(aes, 0);
+    return BCRYPT_SUCCESS(status);
 }
 
-TEST_F(StoreFileTest, FileOfANewerVersionIsLeftAlone)
+std::string base64(const unsigned char* bytes, DWORD size)
 {
-    saveOneSite();
-    std::string bytes = qovitest::readFileBytes(bankFile());
-    size_t at = bytes.find("\"version\":1");
-    ASSERT_NE(std::string::npos, at);
-    bytes.replace(at, 11, "\"version\":2");
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), bytes));
-
-    EXPECT_EQ(COMMON_ERR_NEWER_FORMAT, reload());
-    EXPECT_EQ(COMMON_ERR_NOT_LOADED, user()->save(1));
-    EXPECT_EQ(bytes, qovitest::readFileBytes(bankFile()));
-    EXPECT_TRUE(strayFiles(userFolder()).empty());
+    DWORD length = 0;
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &length);
+    std::string text(length, '\0');
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length);
+    return text.substr(0, length);
 }
 
-TEST_F(StoreFileTest, SaveKeepsThePreviousGenerationAsBackup)
+// A bank file of the given version around the given content, sealed as the
+// store seals its files, under a new key protected for this user.
+std::string sealedFile(int version, const std::string& content)
 {
-    saveOneSite(L"first");
-    std::string firstGeneration = qovitest::readFileBytes(bankFile());
-    bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"second");
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    EXPECT_EQ(firstGeneration, qovitest::readFileBytes(bankFile() + L".bak"));
+    std::vector<unsigned char> key(32), nonce(12);
+    BCryptGenRandom(nullptr, key.data(), 32, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    BCryptGenRandom(nullptr, nonce.data(), 12, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    static const char entropy[] = "QOVI password bank key v1";
+    DATA_BLOB in = {32, key.data()}, salt = {sizeof entropy - 1, (BYTE*)entropy}, out = {};
+    if (!CryptProtectData(&in, L"QOVI password bank", &salt, nullptr, nullptr, 0, &out))
+        return std::string();
+    std::string header = "{\"cipher\":\"AES-256-GCM\",\"format\":\"QOVI password bank\",\"key\":\"" +
+                         base64(out.pbData, out.cbData) + "\",\"nonce\":\"" + base64(nonce.data(), 12) +
+                         "\",\"saveId\":\"0f\",\"version\":" + std::to_string(version) + "}\n";
+    LocalFree(out.pbData);
+    std::string data = content, tag(16, '\0');
+    return aesGcm(key, nonce, header, data, tag) ? header + data + tag : std::string();
+}
 
-    // The backup is a complete bank of its own.
-    QOVIUserInfoManager::releaseUsers();
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), firstGeneration));
+// A file of the first version, JSON lines, loads and is saved in the
+// current form; a later version's file is left alone.
+TEST_F(StoreFileTest, OlderVersionsLoadAndANewerVersionIsLeftAlone)
+{
+    const std::string firstVersion =
+        "{\"bubble\":0,\"pwdBank\":1,\"sites\":1}\n"
+        "{\"formId\":\"f\",\"formName\":\"login\",\"inputs\":[{\"id\":\"u\",\"n\":1,\"name\":\"username\","
+        "\"type\":\"text\",\"value\":\"al\\u00e9\"},{\"id\":\"p\",\"n\":2,\"name\":\"password\","
+        "\"type\":\"password\",\"value\":\"pw\"}],\"name\":\"Old\",\"uid\":\"x-1\",\"url\":\"https://old.example\"}\n";
     ASSERT_EQ(COMMON_OK, user()->load(1));
-    EXPECT_EQ(L"first", value(L"Keep", 1));
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), sealedFile(1, firstVersion)));
+    ASSERT_EQ(COMMON_OK, reload());
+    const std::wstring expected = L"pwdbank=1 bubble=0\n[Old|https://old.example|f|login]\n"
+                                  L"  (u|username|text|al\u00e9)\n  (p|password|password|pw)\n";
+    EXPECT_EQ(expected, describe(user()));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(expected, describe(user()));
+
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), sealedFile(3, "a later version's content")));
+    Files before = snapshot(userFolder());
+    EXPECT_EQ(COMMON_ERR_NEWER_FORMAT, reload());
+    EXPECT_EQ(QOVI_LOAD_NEWER_VERSION, outcome());
+    EXPECT_EQ(COMMON_ERR_NOT_LOADED, user()->save(1));
+    EXPECT_TRUE(before == snapshot(userFolder()));
+}
+
+// Each file or crypto call of a save or a load is made to fail in turn
+// (QOVI_TEST_FAIL_CALLS): afterwards a new process loads the old or the new
+// generation, never less, and what a failed load read is left as it was.
+TEST_F(StoreFileTest, EveryFailingCallOfASaveOrLoadLosesNoGeneration)
+{
+    const std::vector<std::wstring> kinds = {L"open", L"read", L"write", L"flush", L"replace", L"replace-half",
+                                             L"move", L"dpapi", L"lock", L"replace-half:1,move"};
+    enum Step { FirstSave, LaterSave, Load, LoadDamaged, LoadInterrupted };
+    const char* names[] = {"first save", "later save", "load", "load of a damaged file", "load after a killed save"};
+    for (Step step : {FirstSave, LaterSave, Load, LoadDamaged, LoadInterrupted}) {
+        for (const std::wstring& kind : kinds) {
+            bool succeeded = false;
+            for (int n = 1; !succeeded && n < 40; ++n) {
+                SCOPED_TRACE(std::string(names[step]) + ", " + qovitest::narrow(kind) + ":" + std::to_string(n));
+                startAfresh();
+                std::wstring before, after;  // the generations a new process may find
+                if (step == FirstSave) {
+                    ASSERT_EQ(COMMON_OK, user()->load(1));
+                    before = describe(user());
+                } else {
+                    saveTwoGenerations();
+                    before = step == LoadDamaged ? first : second;
+                }
+                if (step == LaterSave || step == FirstSave) {
+                    bank()->addWebItem(loginSite(L"New", L"https://new.example", L"nia", L"n1"));
+                    after = describe(user());
+                } else if (step == LoadDamaged) {
+                    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), "damaged"));
+                } else if (step == LoadInterrupted) {
+                    ASSERT_TRUE(MoveFileExW(bankFile().c_str(), (bankFile() + L".77.tmp").c_str(), 0));
+                }
+                if (after.empty())
+                    QOVIUserInfoManager::releaseUsers();
+                Files files = snapshot(userFolder());
+                COMMON_RESULT result;
+                {
+                    qovitest::ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", kind + L":" + std::to_wstring(n));
+                    result = after.empty() ? user()->load(1) : user()->save(1);
+                }
+                QOVILoadOutcome loaded = outcome();
+                succeeded = after.empty() ? loaded == QOVI_LOAD_OK || loaded == QOVI_LOAD_RESTORED : result == 0;
+                if (after.empty() && (loaded == QOVI_LOAD_FAILED || loaded == QOVI_LOAD_BUSY)) {
+                    EXPECT_TRUE(nothingLost(files, snapshot(userFolder()))) << "a failed load lost a file";
+                }
+                if (after.empty() && succeeded) {
+                    EXPECT_EQ(before, describe(user()));
+                }
+
+                reload();
+                std::wstring found = describe(user());
+                if (!after.empty()) {
+                    EXPECT_EQ(QOVI_LOAD_OK, outcome()) << "a failed save left the bank to be restored";
+                }
+                if (after.empty() || !succeeded) {
+                    EXPECT_TRUE(found == before || found == after) << qovitest::narrow(found);
+                } else {
+                    EXPECT_EQ(after, found);
+                }
+                if (step == LoadDamaged) {
+                    Files now = snapshot(userFolder());
+                    EXPECT_FALSE(keptFileHolding(now, "damaged").empty()) << "the damaged file is lost";
+                }
+            }
+            EXPECT_TRUE(succeeded) << names[step] << " never succeeds with " << qovitest::narrow(kind) << " "
+                                   << user()->getLastLoadReport().outcome;
+        }
+    }
 }
 
 // A save is: write "<file>.<pid>.tmp", flush, rename the file to the backup,
@@ -175,24 +388,21 @@ TEST_F(StoreFileTest, SaveKeepsThePreviousGenerationAsBackup)
 // writing leaves a partial temporary file.
 TEST_F(StoreFileTest, LeftoversOfAnInterruptedSaveAreSettled)
 {
-    saveOneSite(L"old");
-    std::string oldGeneration = qovitest::readFileBytes(bankFile());
-    bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"new");
-    ASSERT_EQ(COMMON_OK, user()->save(1));
+    saveTwoGenerations();
     std::string newGeneration = qovitest::readFileBytes(bankFile());
 
     // Killed between the renames: the complete new generation is taken.
     ASSERT_TRUE(MoveFileExW(bankFile().c_str(), (bankFile() + L".4242.tmp").c_str(), MOVEFILE_REPLACE_EXISTING));
     ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".4343.tmp", newGeneration.substr(0, 100)));
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(L"new", value(L"Keep", 1));
-    EXPECT_TRUE(strayFiles(userFolder()).empty());
+    EXPECT_EQ(second, describe(user()));
+    EXPECT_EQ(2u, snapshot(userFolder()).size());
 
     // Killed while writing: the partial file goes, the bank stays.
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".4444.tmp", oldGeneration.substr(0, 300)));
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".4444.tmp", newGeneration.substr(0, 300)));
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(L"new", value(L"Keep", 1));
-    EXPECT_TRUE(strayFiles(userFolder()).empty());
+    EXPECT_EQ(second, describe(user()));
+    EXPECT_EQ(2u, snapshot(userFolder()).size());
 }
 
 TEST_F(StoreFileTest, LogHasOneFormattedLinePerCallAndIsClosedByEndLog)
@@ -209,30 +419,44 @@ TEST_F(StoreFileTest, LogHasOneFormattedLinePerCallAndIsClosedByEndLog)
 
     std::string log = qovitest::readFileBytes(logFile());
     std::string pid = "[" + std::to_string(GetCurrentProcessId()) + "] ";
-    std::string first = log.substr(0, log.find("\r\n") + 2);
-    ASSERT_EQ(24u + pid.size(), first.find(".\\Src\\Src\\")) << first;
-    EXPECT_EQ(pid, first.substr(24, pid.size()));
-    EXPECT_EQ(".\\Src\\Src\\QOVIPWDBankInfoSettingDlg(412): Delete the web item!\r\n", first.substr(24 + pid.size()));
+    std::string line = log.substr(0, log.find("\r\n") + 2);
+    ASSERT_EQ(24u + pid.size(), line.find(".\\Src\\Src\\")) << line;
+    EXPECT_EQ(pid, line.substr(24, pid.size()));
+    EXPECT_EQ(".\\Src\\Src\\QOVIPWDBankInfoSettingDlg(412): Delete the web item!\r\n", line.substr(24 + pid.size()));
     for (size_t i : {4u, 7u})
-        EXPECT_EQ('-', first[i]);
-    EXPECT_EQ(' ', first[10]);
-    EXPECT_EQ('.', first[19]);
+        EXPECT_EQ('-', line[i]);
+    EXPECT_EQ(' ', line[10]);
+    EXPECT_EQ('.', line[19]);
     EXPECT_NE(std::string::npos, log.find(".\\Src\\Src\\Other(7): two  lines\r\n")) << log;
     EXPECT_EQ(2, std::count(log.begin(), log.end(), '\n'));
 }
 
-TEST_F(StoreFileTest, LogSizeIsBounded)
+// The log rotates at 1 MiB into QOVI.log.1. When another process rotated
+// it first, this process's handle points at QOVI.log.1: it then appends to
+// the new QOVI.log instead of rotating again over the rotated lines.
+TEST_F(StoreFileTest, LogIsBoundedAndNoRotatedLinesAreLost)
 {
-    const std::wstring text(1000, L'x');
-    for (int i = 0; i < 2500; ++i)
-        QOVILog::debugLog(L"bench", i, text);
-    QOVILog::endLog();
+    const std::wstring text(1000, L'x');  // about a thousand lines to the MiB
+    for (int i = 0; i < 900; ++i)
+        QOVILog::debugLog(L"mine", i, text);
+    ASSERT_TRUE(MoveFileExW(logFile().c_str(), (logFile() + L".1").c_str(), 0));  // the other process rotates
+    ASSERT_TRUE(qovitest::writeFileBytes(logFile(), "theirs\r\n"));
+    for (int i = 900; i < 1100; ++i)
+        QOVILog::debugLog(L"mine", i, text);
+    EXPECT_NE(std::string::npos, qovitest::readFileBytes(logFile() + L".1").find("mine(0): "));
     std::string current = qovitest::readFileBytes(logFile());
+    EXPECT_EQ(0u, current.find("theirs\r\n"));
+    EXPECT_NE(std::string::npos, current.find("mine(1099): "));
+
+    for (int i = 1100; i < 3000; ++i)
+        QOVILog::debugLog(L"mine", i, text);
+    QOVILog::endLog();
+    current = qovitest::readFileBytes(logFile());
     std::string previous = qovitest::readFileBytes(logFile() + L".1");
     EXPECT_LE(current.size(), 1100000u);
     EXPECT_GE(previous.size(), 1u << 20);
     EXPECT_LE(previous.size(), 1100000u);
-    EXPECT_NE(std::string::npos, current.find("bench(2499): "));
+    EXPECT_NE(std::string::npos, current.find("mine(2999): "));
 }
 
 }  // namespace

@@ -1,9 +1,53 @@
 // Several processes on one bank: merging saves, and a save killed midway.
 #include "StoreFixture.h"
 
+#include <algorithm>
+#include <cstring>
+
 using namespace storetest;
 
 namespace {
+
+// The same folder by another name: under Wine its path on the drive that
+// maps the Unix root, on Windows its short (8.3) name.
+std::wstring otherSpelling(const std::wstring& folder)
+{
+    typedef char*(CDECL * UnixName)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+    std::wstring other;
+    if (char* name = unixName ? unixName(folder.c_str()) : nullptr) {
+        other = L"Z:" + std::wstring(name, name + strlen(name));
+        std::replace(other.begin(), other.end(), L'/', L'\\');
+        HeapFree(GetProcessHeap(), 0, name);
+    } else {
+        wchar_t shortName[MAX_PATH] = {};
+        GetShortPathNameW(folder.c_str(), shortName, MAX_PATH);
+        other = shortName;
+    }
+    return other == folder ? std::wstring() : other;
+}
+
+// Holds the bank's lock as a store in another process would.
+class HeldLock {
+public:
+    explicit HeldLock(const std::wstring& bankFile)
+        : file_(CreateFileW((bankFile + L".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, 0, nullptr))
+    {
+        OVERLAPPED whole = {};
+        EXPECT_TRUE(LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole));
+    }
+    ~HeldLock() { release(); }
+    void release()
+    {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE file_;
+};
 
 class StoreProcessTest : public StoreTest {
 protected:
@@ -90,6 +134,53 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
         QOVIUserInfoManager::releaseUsers();
         QOVILog::endLog();
     }
+}
+
+// Through any spelling of the data folder, a process waits for the lock of
+// one held through another: the lock is the file system's, not a name.
+TEST_F(StoreProcessTest, OneLockWhateverTheSpellingOfTheFolder)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    std::wstring other = otherSpelling(root.path());
+    if (other.empty())
+        GTEST_SKIP() << "the folder has no other spelling here";
+    HeldLock lock(bankFile());
+    qovitest::ChildProcess settings;
+    {
+        qovitest::ScopedEnvironment otherDir(L"QOVI_DATA_DIR", other);
+        ASSERT_TRUE(settings.start(exe(L"qovibank.exe"), L"settings --bubble off"));
+    }
+    Sleep(1500);
+    EXPECT_TRUE(settings.running()) << "saved past the lock";
+    lock.release();
+    EXPECT_EQ(0, settings.wait(20000));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(0, user()->getBubbleEnable());
+}
+
+// Three imports of one file at once add every account once: the check for
+// accounts already saved holds against what the others saved first.
+TEST_F(StoreProcessTest, ParallelImportsOfOneFileAddEachAccountOnce)
+{
+    const int rows = 2000;
+    std::string csv = "name,url,username,password\n";
+    for (int i = 0; i < rows; ++i)
+        csv += "S" + std::to_string(i) + ",https://s" + std::to_string(i) + ".example,u" + std::to_string(i) + ",p\n";
+    std::wstring file = root.file(L"accounts.csv");
+    ASSERT_TRUE(qovitest::writeFileBytes(file, csv));
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+
+    qovitest::ChildProcess imports[3];
+    {
+        HeldLock lock(bankFile());  // all three load before any saves
+        for (qovitest::ChildProcess& import : imports)
+            ASSERT_TRUE(import.start(exe(L"qovibank.exe"), L"import \"" + file + L"\""));
+        Sleep(500);
+    }
+    for (qovitest::ChildProcess& import : imports)
+        EXPECT_EQ(0, import.wait(60000));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(static_cast<size_t>(rows), sites().size());
 }
 
 // A child saves a large bank over and over and is killed at a different

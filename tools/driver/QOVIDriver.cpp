@@ -1,7 +1,8 @@
 // QOVIDriver - looks at a running QOVIPWDBankSet from outside, for the demo,
 // the benchmarks and the acceptance tests. It reports where things are on the
 // screen and what they show; the clicking and typing is left to real input
-// (xdotool), except for the demo's shortcuts "tab" and "close".
+// (xdotool), except for the demo's shortcuts "tab" and "close" and "key",
+// which also works without a display.
 //
 // Windows: main (dialog 51), settings (page 52), sites (page 53), edit (web
 // site dialog 54), input (input item dialog 55). IDs are numbers; drive.sh
@@ -23,6 +24,7 @@
 //   string ID                                   a string of the tool's string table
 //   tabat N                                     "x y" of the centre of tab N of the main dialog
 //   tab N                                       selects tab N of the main dialog
+//   key WINDOW VK                               posts a press of virtual key VK to the window
 //   close                                       closes the tool (answers OK)
 //   stop-stubs                                  ends the two stand-ins
 #include <windows.h>
@@ -334,6 +336,14 @@ static int run(int argc, wchar_t** argv)
     }
     if (command == L"tab")
         return selectTab(number(2));
+    if (command == L"key") {
+        HWND target = window(arg(2));
+        if (!target)
+            return 1;
+        PostMessageW(target, WM_KEYDOWN, number(3), 1);
+        PostMessageW(target, WM_KEYUP, number(3), 0xC0000001);
+        return 0;
+    }
     if (command == L"close")
         return closeTool();
     if (command == L"stop-stubs") {

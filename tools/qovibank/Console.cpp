@@ -4,23 +4,45 @@
 
 namespace qovibank {
 
-static void write(DWORD which, const std::wstring& text)
+// Consoles take a limited number of characters per WriteConsoleW call.
+const size_t kConsoleChunk = 8192;
+
+static bool write(DWORD which, const std::wstring& text)
 {
     HANDLE handle = GetStdHandle(which);
-    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || text.empty())
-        return;
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
     DWORD mode = 0, written = 0;
     if (GetConsoleMode(handle, &mode)) {
-        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
+        for (size_t at = 0; at < text.size(); at += written) {
+            size_t count = text.size() - at < kConsoleChunk ? text.size() - at : kConsoleChunk;
+            // Never split a surrogate pair between two calls.
+            if (count < text.size() - at && IS_HIGH_SURROGATE(text[at + count - 1]))
+                --count;
+            if (!WriteConsoleW(handle, text.data() + at, static_cast<DWORD>(count), &written, nullptr) ||
+                written == 0)
+                return false;
+        }
+        return true;
     }
     std::string bytes = toUtf8(text);
-    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    bool ok = true;
+    DWORD error = ERROR_SUCCESS;
+    for (size_t at = 0; ok && at < bytes.size(); at += written) {
+        ok = WriteFile(handle, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) &&
+             written > 0;
+        if (!ok)
+            error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+    }
     wipe(bytes);
+    SetLastError(error);
+    return ok;
 }
 
-void writeOut(const std::wstring& text) { write(STD_OUTPUT_HANDLE, text); }
-void writeErr(const std::wstring& text) { write(STD_ERROR_HANDLE, text); }
+bool writeOut(const std::wstring& text) { return write(STD_OUTPUT_HANDLE, text); }
+bool writeErr(const std::wstring& text) { return write(STD_ERROR_HANDLE, text); }
 
 std::wstring errorText(unsigned long error)
 {

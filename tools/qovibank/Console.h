@@ -6,9 +6,11 @@
 
 namespace qovibank {
 
-// To a console through WriteConsoleW, to a file or pipe as UTF-8.
-void writeOut(const std::wstring& text);
-void writeErr(const std::wstring& text);
+// To a console through WriteConsoleW, to a file or pipe as UTF-8. False when
+// not all of the text was written (no standard handle, a full disk, a closed
+// pipe); GetLastError then tells why.
+bool writeOut(const std::wstring& text);
+bool writeErr(const std::wstring& text);
 
 // Text conversion and wiping are the store's own (compiled in from its sources).
 using qovi::fromUtf8;

@@ -15,8 +15,21 @@ namespace {
 const char kFormat[] = "qovibank";
 const int kVersion = 1;
 
-// A character iterator that counts the line breaks it passes, so the
-// event parser below knows the line each site starts on.
+// Where the reader is in the text: lines start at 1 after CR LF, LF or CR,
+// columns count characters (not the bytes of their UTF-8 form) from 1.
+struct Position {
+    size_t line = 1, column = 0;
+};
+// A line break belongs to the line it ends, so a number's end, which the
+// reader only sees at the character after it, is still on the number's line.
+struct Cursor {
+    Position last;        // of the character read last
+    Position next{1, 1};  // of the next one
+    char previous = 0;
+};
+
+// A character iterator that keeps the cursor up to date, so that the event
+// reader below knows where each site starts and where an error is.
 class CountingIterator {
 public:
     using iterator_category = std::input_iterator_tag;
@@ -25,13 +38,20 @@ public:
     using pointer = const char*;
     using reference = const char&;
 
-    CountingIterator(const char* at, size_t* line) : at_(at), line_(line) {}
+    CountingIterator(const char* at, Cursor* cursor) : at_(at), cursor_(cursor) {}
     reference operator*() const { return *at_; }
     CountingIterator& operator++()
     {
-        if (*at_ == '\n')
-            ++*line_;
-        ++at_;
+        const char c = *at_++;
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80)
+            return *this;  // a continuation byte belongs to the character before
+        Cursor& cursor = *cursor_;
+        cursor.last = cursor.next;
+        if (c == '\r' || (c == '\n' && cursor.previous != '\r'))
+            cursor.next = Position{cursor.last.line + 1, 1};
+        else if (c != '\n')
+            cursor.next = Position{cursor.last.line, cursor.last.column + 1};
+        cursor.previous = c;
         return *this;
     }
     CountingIterator operator++(int)
@@ -45,21 +65,23 @@ public:
 
 private:
     const char* at_;
-    size_t* line_;
+    Cursor* cursor_;
 };
 
-// Notes the line of every object directly inside the top-level "sites" array.
+// Notes the line of every value directly inside the top-level "sites" array
+// (the last such array, as the parser keeps the last of two equal keys), and
+// where the text stops being JSON.
 class SiteLines : public nlohmann::json_sax<json> {
 public:
-    SiteLines(const size_t* line, std::vector<size_t>& lines) : line_(line), lines_(lines) {}
+    SiteLines(const Cursor& cursor, std::vector<size_t>& lines) : cursor_(cursor), lines_(lines) {}
 
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
     bool key(string_t& name) override
     {
         if (depth_ == 1)
@@ -68,8 +90,7 @@ public:
     }
     bool start_object(std::size_t) override
     {
-        if (depth_ == 2 && inSites_)
-            lines_.push_back(*line_);
+        value();
         ++depth_;
         return true;
     }
@@ -80,8 +101,11 @@ public:
     }
     bool start_array(std::size_t) override
     {
-        if (depth_ == 1 && topKey_ == "sites")
+        value();
+        if (depth_ == 1 && topKey_ == "sites") {
             inSites_ = true;
+            lines_.clear();
+        }
         ++depth_;
         return true;
     }
@@ -91,10 +115,23 @@ public:
             inSites_ = false;
         return true;
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override
+    {
+        error = cursor_.last;
+        return false;
+    }
+
+    Position error;
 
 private:
-    const size_t* line_;
+    bool value()
+    {
+        if (depth_ == 2 && inSites_)
+            lines_.push_back(cursor_.last.line);
+        return true;
+    }
+
+    const Cursor& cursor_;
     std::vector<size_t>& lines_;
     int depth_ = 0;
     bool inSites_ = false;
@@ -139,6 +176,35 @@ std::wstring readSite(const json& site, QOVINewWebItem& out)
     return std::wstring();
 }
 
+// Why the document is not one of our exports; empty when it is.
+std::wstring documentProblem(json& document)
+{
+    if (!document.is_object() || !document.contains("sites") || !document["sites"].is_array())
+        return L"line 1: not a qovibank export: expected an object with a \"sites\" array";
+    if (document.contains("format") && document["format"] != kFormat)
+        return L"line 1: not a qovibank export: the format is not \"qovibank\"";
+    // Compared as JSON numbers: no conversion can wrap a large one into range.
+    const json& version = document.contains("version") ? document["version"] : json(kVersion);
+    if (!version.is_number_integer() || version < 1 || version > kVersion)
+        return L"line 1: a version of the export format this qovibank does not know";
+    return std::wstring();
+}
+
+// The document held every value in plain.
+void wipeValues(json& document)
+{
+    if (!document.is_object() || !document.contains("sites") || !document["sites"].is_array())
+        return;
+    for (json& site : document["sites"]) {
+        if (site.is_object() && site.contains("inputs") && site["inputs"].is_array()) {
+            for (json& input : site["inputs"]) {
+                if (input.is_object() && input.contains("value") && input["value"].is_string())
+                    wipe(input["value"].get_ref<std::string&>());
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool looksLikeJson(const std::string& bytes)
@@ -149,53 +215,31 @@ bool looksLikeJson(const std::string& bytes)
 
 bool readJson(const std::string& bytes, ImportFile& file, std::wstring& error)
 {
-    json document;
-    try {
-        document = json::parse(bytes);
-    } catch (const json::parse_error& failure) {
-        // The library's message names the line and column.
-        std::string what = failure.what();
-        size_t at = what.find("parse error at ");
-        error = fromUtf8(at == std::string::npos ? what : what.substr(at));
-        return false;
-    }
-    if (!document.is_object() || !document.contains("sites") || !document["sites"].is_array()) {
-        error = L"line 1: not a qovibank export: expected an object with a \"sites\" array";
-        return false;
-    }
-    if (document.contains("format") && document["format"] != kFormat) {
-        error = L"line 1: not a qovibank export: the format is not \"qovibank\"";
-        return false;
-    }
-    if (document.contains("version") &&
-        (!document["version"].is_number_unsigned() || document["version"].get<unsigned>() > static_cast<unsigned>(kVersion))) {
-        error = L"line 1: a version of the export format this qovibank does not know";
-        return false;
-    }
-
+    // First the events, for the lines of the sites and the place of an error:
+    // the library's own messages quote the text around it, which may be a
+    // password.
     std::vector<size_t> lines;
-    size_t line = 1;
-    SiteLines reader(&line, lines);
-    json::sax_parse(CountingIterator(bytes.data(), &line), CountingIterator(bytes.data() + bytes.size(), &line),
-                    &reader);
-
-    json& sites = document["sites"];
-    for (size_t i = 0; i < sites.size(); ++i) {
-        ImportEntry entry;
-        entry.line = i < lines.size() ? lines[i] : 0;
-        entry.rejected = readSite(sites[i], entry.site);
-        file.entries.push_back(std::move(entry));
+    Cursor cursor;
+    SiteLines reader(cursor, lines);
+    if (!json::sax_parse(CountingIterator(bytes.data(), &cursor),
+                         CountingIterator(bytes.data() + bytes.size(), &cursor), &reader)) {
+        error = L"line " + std::to_wstring(reader.error.line) + L", column " +
+                std::to_wstring(reader.error.column) + L": not valid JSON";
+        return false;
     }
-    // The document held every value in plain.
-    for (json& site : sites) {
-        if (site.is_object() && site.contains("inputs") && site["inputs"].is_array()) {
-            for (json& input : site["inputs"]) {
-                if (input.is_object() && input.contains("value") && input["value"].is_string())
-                    wipe(input["value"].get_ref<std::string&>());
-            }
+    json document = json::parse(bytes);
+    error = documentProblem(document);
+    if (error.empty()) {
+        json& sites = document["sites"];
+        for (size_t i = 0; i < sites.size(); ++i) {
+            ImportEntry entry;
+            entry.line = i < lines.size() ? lines[i] : 0;
+            entry.rejected = readSite(sites[i], entry.site);
+            file.entries.push_back(std::move(entry));
         }
     }
-    return true;
+    wipeValues(document);
+    return error.empty();
 }
 
 std::string writeJson(const std::vector<ExportSite>& sites)

@@ -1,6 +1,6 @@
 // qovibank - console tool on the password bank of the current user.
 //
-//   qovibank import FILE
+//   qovibank import [--dry-run] [--replace] FILE
 //   qovibank export [--format json|csv] [--output FILE]
 //   qovibank list
 //   qovibank settings [--pwdbank on|off] [--bubble on|off]
@@ -11,11 +11,13 @@
 // was saved); 4 the store could not be loaded or saved.
 #include "Console.h"
 #include "Exchange.h"
+#include "Import.h"
 #include "QOVICommon.h"
 
 #include <windows.h>
 
 #include <map>
+#include <unordered_set>
 
 using namespace qovibank;
 
@@ -26,12 +28,14 @@ const wchar_t kSource[] = L".\\tools\\qovibank\\qovibank";
 enum Exit { Done = 0, SomeRejected = 1, Usage = 2, BadFile = 3, StoreFailed = 4 };
 
 const wchar_t kUsage[] =
-    L"usage: qovibank import FILE\n"
+    L"usage: qovibank import [--dry-run] [--replace] FILE\n"
     L"       qovibank export [--format json|csv] [--output FILE]\n"
     L"       qovibank list\n"
     L"       qovibank settings [--pwdbank on|off] [--bubble on|off]\n"
-    L"Import reads a browser's CSV export (name,url,username,password[,note] or\n"
-    L"Firefox's url,username,password,...) or a JSON file made by export.\n"
+    L"Import reads the CSV or tab-separated export of a browser or password manager\n"
+    L"(Chrome, Edge, Firefox, Safari, Bitwarden, KeePassXC, 1Password, LastPass, ...)\n"
+    L"or a JSON file made by export. An account already saved with another password\n"
+    L"keeps the saved one unless --replace is given; --dry-run saves nothing.\n"
     L"Exit codes: 0 done, 1 rows rejected, 2 usage, 3 bad file, 4 store error.\n";
 
 int usage(const std::wstring& problem)
@@ -79,13 +83,39 @@ bool readOptions(int argc, wchar_t** argv, int first, const std::vector<std::wst
     return true;
 }
 
+// What the last load found, for stderr; empty when there is nothing to say.
+std::wstring loadText(const QOVILoadReport& report, COMMON_RESULT result)
+{
+    switch (report.outcome) {
+    case QOVI_LOAD_OK:
+        return std::wstring();
+    case QOVI_LOAD_RESTORED:
+        return L"warning: the password bank file was " +
+               (report.keptAside.empty() ? std::wstring(L"missing") : L"damaged (kept as " + report.keptAside + L")") +
+               L"; the previous saved state was restored from " + report.restoredFrom;
+    case QOVI_LOAD_NOTHING_READABLE:
+        return L"cannot load the password bank: it is damaged and no earlier saved state could be read; the damaged "
+               L"file was kept as " + report.keptAside + L", and the bank is empty now";
+    case QOVI_LOAD_BUSY:
+        return L"cannot load the password bank: another program is using it; try again";
+    case QOVI_LOAD_FOLDER_UNUSABLE:
+        return L"cannot load the password bank: the data folder cannot be used: " + report.folder;
+    case QOVI_LOAD_NEWER_VERSION:
+        return L"cannot load the password bank: " + resultText(result) + L"; it was left as it is";
+    case QOVI_LOAD_FAILED:
+        break;
+    }
+    return L"cannot load the password bank: " + resultText(result) + L"; no file was changed; try again";
+}
+
 QOVIUserInfo* loadUser(COMMON_RESULT& result)
 {
     createQOVIAppUserDirectory();
     QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
     result = user->load(1);
-    if (result != COMMON_OK)
-        writeErr(L"qovibank: cannot load the password bank: " + resultText(result) + L"\n");
+    std::wstring text = loadText(user->getLastLoadReport(), result);
+    if (!text.empty())
+        writeErr(L"qovibank: " + text + L"\n");
     return user;
 }
 
@@ -115,45 +145,72 @@ bool readWholeFile(const std::wstring& path, std::string& bytes, std::wstring& p
     return true;
 }
 
-// The same account saved twice: a site with this URL and form already holds
-// the first user name item with this value (or, for a site without one,
-// every input item with the same value).
-bool isDuplicate(QOVIPasswordBank* bank, const QOVINewWebItem& site)
+// How many of these sites the bank still lists.
+size_t listedCount(QOVIPasswordBank* bank, const std::vector<QOVIWebItem*>& sites)
 {
-    for (const QOVINewInputItem& input : site.inputs) {
-        if (input.type == L"text")
-            return bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
-                                        input.value) == 1;
-    }
-    for (const QOVINewInputItem& input : site.inputs) {
-        if (bank->isWebItemExist(site.url, site.formId, site.formName, input.id, input.name, input.type,
-                                 input.value) != 1)
-            return false;
-    }
-    return !site.inputs.empty();
+    std::vector<QOVIWebItem*> listed;
+    bank->getWebItems(listed, L"", L"");
+    std::unordered_set<QOVIWebItem*> present(listed.begin(), listed.end());
+    size_t count = 0;
+    for (QOVIWebItem* site : sites)
+        count += present.count(site);
+    return count;
 }
 
-std::wstring plural(size_t count, const wchar_t* one, const wchar_t* many)
+// Makes the plan's changes in memory; what the store refuses is rejected.
+// The sites added are listed in added.
+void applyPlan(QOVIPasswordBank& bank, ImportPlan& plan, std::vector<QOVIWebItem*>& added)
 {
-    return std::to_wstring(count) + L" " + (count == 1 ? one : many);
+    for (const ImportEntry* entry : plan.additions) {
+        std::wstring name;
+        COMMON_RESULT result = bank.addNewAccount(entry->site, &name);
+        if (result == COMMON_OK) {
+            bank.getWebItems(added, L"", name);
+            ++plan.counts.added;
+        } else if (result == COMMON_ERR_EXISTS) {
+            ++plan.counts.unchanged;
+        } else {
+            ++plan.counts.rejected;
+            plan.reports.emplace_back(entry->line, L"rejected: the store refused the site");
+        }
+    }
+    for (const ImportPlan::Replacement& change : plan.replacements) {
+        if (bank.modifyInputItemValue(change.webName, change.key1, change.key2, *change.password) == COMMON_OK) {
+            ++plan.counts.replaced;
+        } else {
+            ++plan.counts.rejected;
+            plan.reports.emplace_back(change.entry->line, L"rejected: the store refused the new password");
+        }
+    }
 }
 
 int importFile(int argc, wchar_t** argv)
 {
-    if (argc != 3)
+    std::wstring path;
+    bool dryRun = false, replace = false;
+    for (int i = 2; i < argc; ++i) {
+        std::wstring argument = argv[i];
+        if (argument == L"--dry-run")
+            dryRun = true;
+        else if (argument == L"--replace")
+            replace = true;
+        else if (argument.compare(0, 2, L"--") == 0)
+            return usage(L"unknown option '" + argument + L"'");
+        else if (!path.empty())
+            return usage(L"import takes one file name");
+        else
+            path = argument;
+    }
+    if (path.empty())
         return usage(L"import takes one file name");
-    std::wstring path = argv[2];
     std::string bytes;
     std::wstring problem;
     if (!readWholeFile(path, bytes, problem)) {
         writeErr(L"qovibank: " + problem + L"; nothing was imported\n");
         return BadFile;
     }
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        bytes.erase(0, 3);
     ImportFile file;
-    bool json = looksLikeJson(bytes);
-    bool parsed = json ? readJson(bytes, file, problem) : readCsv(bytes, file, problem);
+    bool parsed = readImport(path, bytes, file, problem);
     wipe(bytes);
     if (!parsed) {
         writeErr(L"qovibank: " + path + L": " + problem + L"; nothing was imported\n");
@@ -167,35 +224,36 @@ int importFile(int argc, wchar_t** argv)
     if (result != COMMON_OK)
         return StoreFailed;
     QOVIPasswordBank* bank = user->getPWDBankInfo();
-    size_t added = 0, skipped = 0, rejected = 0;
-    for (ImportEntry& entry : file.entries) {
-        std::wstring where = L"line " + std::to_wstring(entry.line);
-        if (entry.rejected.empty() && isDuplicate(bank, entry.site)) {
-            ++skipped;
-        } else if (entry.rejected.empty() && bank->addWebItem(entry.site) == COMMON_OK) {
-            ++added;
-        } else {
-            ++rejected;
-            writeErr(L"qovibank: " + path + L": " + where + L": rejected: " +
-                     (entry.rejected.empty() ? L"the store refused the site" : entry.rejected) + L"\n");
-        }
-        for (QOVINewInputItem& input : entry.site.inputs)
-            wipe(input.value);
+    ImportPlan plan = planImport(file, *bank, replace);
+    std::vector<QOVIWebItem*> addedSites;
+    ImportCounts& counts = plan.counts;
+    if (dryRun) {
+        counts.added = plan.additions.size();
+        counts.replaced = plan.replacements.size();
+    } else {
+        applyPlan(*bank, plan, addedSites);
     }
-    if (added > 0) {
+    for (const auto& report : plan.reports)
+        writeErr(L"qovibank: " + path + L": line " + std::to_wstring(report.first) + L": " + report.second + L"\n");
+    if (counts.added + counts.replaced > 0 && !dryRun) {
         result = user->save(1);
         if (result != COMMON_OK) {
             writeErr(L"qovibank: cannot save the password bank: " + resultText(result) + L"; nothing was imported\n");
             return StoreFailed;
         }
+        // Accounts another program saved meanwhile were left out by the save.
+        size_t kept = listedCount(bank, addedSites);
+        counts.unchanged += counts.added - kept;
+        counts.added = kept;
     }
     QOVILog::debugLog(kSource, __LINE__,
-                      L"Imported " + std::to_wstring(added) + L" sites (" + std::to_wstring(skipped) +
-                          L" duplicates, " + std::to_wstring(rejected) + L" rejected).");
-    writeOut(L"Added " + plural(added, L"site", L"sites") + L", skipped " +
-             plural(skipped, L"duplicate", L"duplicates") + L", rejected " + plural(rejected, L"row", L"rows") +
-             L".\n");
-    return rejected ? SomeRejected : Done;
+                      std::wstring(dryRun ? L"Dry run of an import: " : L"Imported: ") + std::to_wstring(counts.added) +
+                          L" added, " + std::to_wstring(counts.replaced) + L" replaced, " +
+                          std::to_wstring(counts.unchanged + counts.kept + counts.repeated) + L" already there, " +
+                          std::to_wstring(counts.skipped) + L" skipped, " + std::to_wstring(counts.rejected) +
+                          L" rejected.");
+    writeOut(importSummary(counts, dryRun));
+    return counts.rejected ? SomeRejected : Done;
 }
 
 std::vector<ExportSite> allSites(QOVIPasswordBank* bank)
@@ -211,15 +269,34 @@ std::vector<ExportSite> allSites(QOVIPasswordBank* bank)
     return sites;
 }
 
+// A file that could not be written whole is deleted: it would hold some of
+// the passwords in plain and look like a complete export.
 bool writeWholeFile(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    DWORD error = ok ? ERROR_SUCCESS : GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
     CloseHandle(file);
-    return ok && written == bytes.size();
+    if (!ok) {
+        DeleteFileW(path.c_str());
+        SetLastError(error);
+    }
+    return ok;
+}
+
+// Standard output that cannot take the text (a full disk, a closed pipe)
+// fails the command.
+bool writeOutOrComplain(const std::wstring& text)
+{
+    if (writeOut(text))
+        return true;
+    DWORD error = GetLastError();
+    writeErr(L"qovibank: cannot write to the standard output: " + errorText(error) + L"\n");
+    return false;
 }
 
 int exportFile(int argc, wchar_t** argv)
@@ -251,12 +328,36 @@ int exportFile(int argc, wchar_t** argv)
             writeErr(L"qovibank: cannot write " + options[L"--output"] + L": " + errorText(GetLastError()) + L"\n");
     } else {
         std::wstring wide = fromUtf8(text);
-        writeOut(wide);
+        written = writeOutOrComplain(wide);
         wipe(wide);
     }
     wipe(text);
-    QOVILog::debugLog(kSource, __LINE__, L"Exported " + std::to_wstring(sites.size()) + L" sites as " + format + L".");
+    QOVILog::debugLog(kSource, __LINE__,
+                      (written ? L"Exported " : L"Failed to export ") + std::to_wstring(sites.size()) +
+                          L" sites as " + format + L".");
     return written ? Done : BadFile;
+}
+
+// A name, URL or user name may hold tabs and line breaks that would split
+// or forge lines of the list: control characters and the backslash are
+// written as escapes, so every line is one site.
+std::wstring escaped(const std::wstring& text)
+{
+    std::wstring result;
+    for (wchar_t c : text) {
+        if (c == L'\\' || c == L'\t' || c == L'\n' || c == L'\r') {
+            result += L'\\';
+            result += c == L'\t' ? L't' : c == L'\n' ? L'n' : c == L'\r' ? L'r' : L'\\';
+        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+            static const wchar_t digits[] = L"0123456789ABCDEF";
+            result += L"\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                result += digits[(c >> shift) & 15];
+        } else {
+            result += c;
+        }
+    }
+    return result;
 }
 
 int listSites(int argc, wchar_t**)
@@ -274,12 +375,11 @@ int listSites(int argc, wchar_t**)
         std::wstring users;
         for (const QOVIInputItem* input : site.inputs) {
             if (input->getstrType() == L"text" || input->getstrType() == L"email")
-                users += (users.empty() ? L"" : L", ") + input->getstrValue();
+                users += (users.empty() ? L"" : L", ") + escaped(input->getstrValue());
         }
-        text += site.site->getstrWebName() + L"\t" + site.site->getstrURL() + L"\t" + users + L"\n";
+        text += escaped(site.site->getstrWebName()) + L"\t" + escaped(site.site->getstrURL()) + L"\t" + users + L"\n";
     }
-    writeOut(text);
-    return Done;
+    return writeOutOrComplain(text) ? Done : BadFile;
 }
 
 bool onOff(const std::wstring& value, int& flag)

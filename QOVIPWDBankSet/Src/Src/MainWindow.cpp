@@ -73,6 +73,11 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
         return false;
     }
     HWND dialog = AppGlobals.hMainDialog;
+    if (!confirmBankLoad(AppGlobals.currentUser)) {
+        DestroyWindow(dialog);
+        AppGlobals.hMainDialog = nullptr;
+        return false;
+    }
     AppGlobals.hSiteListPage =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), dialog, SiteListPageProc, 0);
     AppGlobals.hSettingsPage =
@@ -86,6 +91,44 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
     ShowWindow(dialog, SW_SHOW);
     ShowWindow(AppGlobals.hSettingsPage, SW_SHOW);
     return true;
+}
+
+// Tells the user what loading the bank found, before the pages show it.
+// A busy bank or a read that may pass is offered again; false when the tool
+// must end without a bank to work on (nothing is saved then).
+bool confirmBankLoad(QOVIUserInfo* user)
+{
+    for (;;) {
+        const QOVILoadReport& report = user->getLastLoadReport();
+        std::wstring file = L"\n\n" + report.keptAside;
+        switch (report.outcome) {
+        case QOVI_LOAD_OK:
+            return true;
+        case QOVI_LOAD_RESTORED:
+            if (report.keptAside.empty())
+                showInfoMessage(IDS_CAPTION_INFO, IDS_BANK_RESTORED_MISSING, 0, nullptr, nullptr);
+            else
+                showInfoMessage(IDS_CAPTION_INFO, IDS_BANK_RESTORED, 0, nullptr, file.c_str());
+            return true;
+        case QOVI_LOAD_NOTHING_READABLE:
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_BANK_UNREADABLE, 0, nullptr, file.c_str());
+            return true;
+        case QOVI_LOAD_FOLDER_UNUSABLE:
+            file = L"\n\n" + report.folder;
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_BANK_FOLDER_UNUSABLE, 0, nullptr, file.c_str());
+            return false;
+        case QOVI_LOAD_NEWER_VERSION:
+            showErrorMessage(IDS_CAPTION_ERROR, IDS_BANK_NEWER, 0, nullptr, nullptr);
+            return false;
+        case QOVI_LOAD_BUSY:
+        case QOVI_LOAD_FAILED:
+            if (showMessageBox(IDS_CAPTION_ERROR, report.outcome == QOVI_LOAD_BUSY ? IDS_BANK_BUSY : IDS_BANK_READ_FAILED,
+                               MB_RETRYCANCEL | MB_ICONWARNING, nullptr, nullptr) != IDRETRY)
+                return false;
+            user->load(1);
+            break;
+        }
+    }
 }
 
 int MainWindowState::runMessageLoop()

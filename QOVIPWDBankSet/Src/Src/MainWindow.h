@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include "QOVICommon.h"
 #include "Skin.h"
 
 struct MainWindowState {
@@ -37,6 +38,9 @@ struct MainWindowState {
 };
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows what loading the user's bank found; false when the tool must end.
+bool confirmBankLoad(QOVIUserInfo* user);
 
 void paintMainBackground(HWND dialog, HDC dc);
 // Centres the window over its visible parent, or in its monitor's work area.

@@ -1,0 +1,25 @@
+// Faults.h - making chosen file and crypto calls fail, for testing the
+// store's failure paths.
+//
+// The environment variable QOVI_TEST_FAIL_CALLS lists calls to fail as
+// "kind:n" pairs separated by commas, for example "write:2,move:1": the n-th
+// call of that kind after the start of a load or save fails as the real call
+// would, with a plausible error code. Kinds: open, read, write, flush,
+// replace (fails before anything moved), replace-half (moves the old file to
+// the backup, then fails as when the new file cannot be moved in place),
+// move, dpapi, lock (the bank lock is busy). Unset, nothing ever fails; the
+// cost is one environment lookup per load or save.
+#pragma once
+
+namespace qovi {
+
+enum class Call { Open, Read, Write, Flush, Replace, ReplaceHalf, Move, Dpapi, Lock, Count };
+
+// Reads the variable and restarts the counts; load and save call it first.
+void armInjectedFailures();
+
+// Counts a call of this kind; true (with the last error set) when it is one
+// to fail.
+bool injectedFailure(Call kind);
+
+}  // namespace qovi
