@@ -236,6 +236,10 @@ public:
     // backup; a bank file found damaged is kept aside instead, and the save
     // goes on.
     COMMON_RESULT save(int flags);
+    // Nonzero when the last successful save merged what another process had
+    // saved meanwhile: sites, names or values may differ from what this
+    // process last listed, though every object it holds stays valid.
+    int getLastSaveMerged() const;
 
     int getPWDBankEnable();
     int getBubbleEnable();
@@ -283,6 +287,9 @@ public:
     // Opens the log on first use (and again when QOVI_DATA_DIR changed the
     // data root since). Never pass a secret.
     static void debugLog(const wchar_t* file, int line, const std::wstring& text);
+    // The same line count times, written at once: for an operation that
+    // logs a line per item over thousands of items.
+    static void debugLogLines(const wchar_t* file, int line, const std::wstring& text, int count);
     // Closes the log file; the next debugLog opens it again.
     static void endLog();
 };

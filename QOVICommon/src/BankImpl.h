@@ -179,6 +179,7 @@ struct QOVIUserInfo::Impl {
     int basePwdBankEnable = 1, baseBubbleEnable = 1;
     bool loaded = false;     // false until a load succeeds; save refuses until then
     QOVILoadReport report;   // what the last load found
+    bool lastSaveMerged = false;
     std::string baseSaveId;  // saveId of the file content the base is; empty when there was no file
     // The bank file as this process last read or wrote it: while the file
     // on disk still is exactly that, a save may make it the backup.

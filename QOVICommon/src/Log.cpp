@@ -100,37 +100,71 @@ LogFile& logFile()
 
 }  // namespace
 
-void QOVILog::debugLog(const wchar_t* file, int line, const std::wstring& text)
-{
-    try {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        wchar_t prefix[64];
-        swprintf(prefix, 64, L"%04d-%02d-%02d %02d:%02d:%02d.%03d [%lu] ", now.wYear, now.wMonth, now.wDay,
-                 now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentProcessId());
-        std::wstring entry = prefix;
-        entry += file ? file : L"?";
-        entry += L"(" + std::to_wstring(line) + L"): ";
-        size_t textStart = entry.size();
-        entry += text;
-        for (size_t i = textStart; i < entry.size(); ++i) {
-            if (entry[i] == L'\r' || entry[i] == L'\n')
-                entry[i] = L' ';
-        }
-        entry += L"\r\n";
-        std::string bytes = qovi::toUtf8(entry);
+namespace {
 
-        std::wstring root = qovi::dataRoot();
-        LogFile& log = logFile();
-        std::lock_guard<std::mutex> guard(log.lock);
-        if ((log.handle == INVALID_HANDLE_VALUE || log.root != root) && !log.open(root))
-            return;
+// One line as the log holds it, UTF-8, ended by CR LF.
+std::string formatLine(const wchar_t* file, int line, const std::wstring& text)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t prefix[64];
+    swprintf(prefix, 64, L"%04d-%02d-%02d %02d:%02d:%02d.%03d [%lu] ", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond, now.wMilliseconds, GetCurrentProcessId());
+    std::wstring entry = prefix;
+    entry += file ? file : L"?";
+    entry += L"(" + std::to_wstring(line) + L"): ";
+    size_t textStart = entry.size();
+    entry += text;
+    for (size_t i = textStart; i < entry.size(); ++i) {
+        if (entry[i] == L'\r' || entry[i] == L'\n')
+            entry[i] = L' ';
+    }
+    entry += L"\r\n";
+    return qovi::toUtf8(entry);
+}
+
+// Lines to write at once at most: the log may pass its limit by that much.
+const int kLinesPerWrite = 256;
+
+// Appends the line count times, a block of lines per write.
+void append(const std::string& bytes, int count)
+{
+    std::wstring root = qovi::dataRoot();
+    LogFile& log = logFile();
+    std::lock_guard<std::mutex> guard(log.lock);
+    if ((log.handle == INVALID_HANDLE_VALUE || log.root != root) && !log.open(root))
+        return;
+    std::string block;
+    while (count > 0) {
+        int lines = count < kLinesPerWrite ? count : kLinesPerWrite;
+        if (lines > 1 && block.size() != bytes.size() * static_cast<size_t>(lines)) {
+            block.clear();
+            for (int i = 0; i < lines; ++i)
+                block += bytes;
+        }
+        const std::string& out = lines > 1 ? block : bytes;
         log.rotateIfFull();
         if (log.handle == INVALID_HANDLE_VALUE)
             return;
         DWORD written = 0;
-        WriteFile(log.handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        WriteFile(log.handle, out.data(), static_cast<DWORD>(out.size()), &written, nullptr);
         log.size += written;
+        count -= lines;
+    }
+}
+
+}  // namespace
+
+void QOVILog::debugLog(const wchar_t* file, int line, const std::wstring& text)
+{
+    debugLogLines(file, line, text, 1);
+}
+
+void QOVILog::debugLogLines(const wchar_t* file, int line, const std::wstring& text, int count)
+{
+    try {
+        if (count > 0)
+            append(formatLine(file, line, text), count);
     } catch (...) {
         // Logging never fails its caller.
     }

@@ -138,6 +138,7 @@ void QOVIUserInfo::Impl::reset()
     pwdBankEnable = bubbleEnable = 1;
     basePwdBankEnable = baseBubbleEnable = 1;
     loaded = false;
+    lastSaveMerged = false;
     baseSaveId.clear();
     baseFingerprint = qovi::Fingerprint();
     key.clear();
@@ -295,6 +296,7 @@ QOVIPasswordBank* QOVIUserInfo::getPWDBankInfo() { return &impl_->bank; }
 const std::wstring& QOVIUserInfo::getUserName() const { return impl_->userName; }
 const std::wstring& QOVIUserInfo::getDataFilePath() const { return impl_->filePath; }
 const QOVILoadReport& QOVIUserInfo::getLastLoadReport() const { return impl_->report; }
+int QOVIUserInfo::getLastSaveMerged() const { return impl_->lastSaveMerged ? 1 : 0; }
 
 COMMON_RESULT QOVIUserInfo::load(int)
 {
@@ -352,6 +354,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
         // The file on disk: still what this process read or wrote (then it
         // may become the backup), another process's save (merged, then it
         // may become the backup), or damaged (kept aside, never the backup).
+        bool merged = false;
         qovi::FileContent current;
         current.buffer.swap(user.saveBuffer);
         status = qovi::readRaw(user.filePath, current);
@@ -365,6 +368,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
                 user.baseSaveId = current.saveId;
                 user.key = current.key;
                 user.merge(current, saved);
+                merged = true;
                 QOVILog::debugLog(kSource, __LINE__, L"Merged this process's changes into a newer saved bank.");
             } else if (status == qovi::FileStatus::Damaged) {
                 if (keepDamaged(user.filePath, why).empty())
@@ -387,6 +391,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
             return resultOf(status);
         user.baseSaveId = saveId;
         user.baseFingerprint = written;
+        user.lastSaveMerged = merged;
         user.basePwdBankEnable = user.pwdBankEnable;
         user.baseBubbleEnable = user.bubbleEnable;
         user.bank.impl()->markSaved();

@@ -73,6 +73,7 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
         EXPECT_EQ(0u, answerer.seen()[1].text.find(loadResString(c.text))) << narrow(answerer.seen()[1].text);
         EXPECT_EQ(c.opens, AppGlobals.hMainDialog != nullptr && IsWindow(AppGlobals.hMainDialog));
         if (c.opens) {
+            ShowWindow(AppGlobals.hSiteListPage, SW_SHOW);
             HWND list = GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST);
             EXPECT_EQ(c.firstSite, listViewRowCount(list) ? listViewText(list, 0, 1) : L"");
             EXPECT_EQ(0, AppGlobals.currentUser->save(1)) << "the bank the tool shows can be saved";

@@ -10,6 +10,16 @@ int firstSelectedRow(HWND list)
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+std::vector<int> selectedRows(HWND list)
+{
+    std::vector<int> rows;
+    rows.reserve(static_cast<size_t>(selectedCount(list)));
+    for (int row = firstSelectedRow(list); row >= 0;
+         row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED)))
+        rows.push_back(row);
+    return rows;
+}
+
 int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::wstring rowText(HWND list, int row, int column)

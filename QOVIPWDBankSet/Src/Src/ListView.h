@@ -5,11 +5,13 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 const int LIST_TEXT_CHARS = 260;
 
 int selectedCount(HWND list);
 int firstSelectedRow(HWND list);  // -1 when no row is selected
+std::vector<int> selectedRows(HWND list);  // ascending
 int rowCount(HWND list);
 std::wstring rowText(HWND list, int row, int column);
 void setRowText(HWND list, int row, int column, const std::wstring& text);

@@ -200,6 +200,9 @@ static void onApplyClick()
     if (!state || state->dirty != 1)
         return;
     if (AppGlobals.currentUser->save(1) == 0) {
+        // Another program's changes came in with the save: the list shows the bank as saved.
+        if (AppGlobals.currentUser->getLastSaveMerged() && AppGlobals.siteListState)
+            AppGlobals.siteListState->refill();
         notifyPasswordListener();
         // Cleared before the box: the box has no owner, so the main window may
         // be closed (and its state freed) while it is open.

@@ -1,4 +1,5 @@
 #include "QOVIPWDBankInfoEditDlg.h"
+#include "QOVIPWDBankInfoSettingDlg.h"
 
 #include <commctrl.h>
 #include <new>
@@ -89,7 +90,18 @@ void SiteEditState::loadSiteName(HWND dialog)
         item.pszText = storedName;
         item.cchTextMax = SITE_NAME_CHARS;
         SendMessageW(sites, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        SiteListPageState* page = AppGlobals.siteListState;
+        if (page && static_cast<size_t>(row) < page->webItems.size())
+            site = page->webItems[row];
     }
+    SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName);
+}
+
+void SiteEditState::followMergedName(HWND dialog)
+{
+    if (!site || site->getstrWebName() == storedName || site->getstrWebName().size() >= SITE_NAME_CHARS)
+        return;
+    wcscpy(storedName, site->getstrWebName().c_str());
     SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName);
 }
 

@@ -9,6 +9,7 @@
 #include "Skin.h"
 
 class QOVIInputItem;
+class QOVIWebItem;
 
 const int SITE_NAME_CHARS = 260;  // 259 characters and the terminator
 
@@ -51,8 +52,11 @@ struct SiteEditState {
     SiteEditState& operator=(const SiteEditState&) = delete;
 
     // Takes the site's name from the list page's first selected row into
-    // storedName and the name box.
+    // storedName and the name box, and the site of that row.
     void loadSiteName(HWND dialog);
+    // After a save that merged another program's changes: the name box and
+    // storedName follow a new name the merge gave the site.
+    void followMergedName(HWND dialog);
     // Sets up the input list and shows the site's first "text" item as the
     // user name row and its first "password" item, masked, as the password
     // row, then selects row 0.
@@ -87,6 +91,7 @@ struct SiteEditState {
     SkinButtonGroup buttons;  // Save, Close, Open, Remove, Help
     SkinImage backgroundImage;
     std::vector<QOVIInputItem*> inputItems;
+    const QOVIWebItem* site = nullptr;  // the list page's element of the site, when it has one
     wchar_t storedName[SITE_NAME_CHARS] = {};  // the site's name as the store knows it
     wchar_t typedName[SITE_NAME_CHARS] = {};   // the name box as Save read it
     // Every item removed from the list since the last save, in the order of

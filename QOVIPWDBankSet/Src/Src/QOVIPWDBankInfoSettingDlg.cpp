@@ -78,11 +78,25 @@ void SiteListPageState::fillSiteList()
     EnableWindow(reinterpret_cast<HWND>(SendMessageW(listView, LVM_GETHEADER, 0, 0)), FALSE);
     insertColumn(listView, 0, ICON_COLUMN_WIDTH, L"");
     insertColumn(listView, 1, NAME_COLUMN_WIDTH, headerText(IDS_SITE_COLUMN_NAME));
-    refill();
+    buttons.setAvailable(OPEN_SLOT, false);
+    buttons.setAvailable(DELETE_SLOT, false);
+}
+
+void SiteListPageState::ensureFilled()
+{
+    if (!filled)
+        listSites();
 }
 
 void SiteListPageState::refill()
 {
+    if (filled)
+        listSites();
+}
+
+void SiteListPageState::listSites()
+{
+    filled = true;
     ListRedrawPause pause(listView);
     SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
     webItems.clear();
@@ -111,12 +125,42 @@ void SiteListPageState::refill()
     buttons.setAvailable(DELETE_SLOT, anyRow);
 }
 
+int SiteListPageState::rowOf(const QOVIWebItem* site) const
+{
+    for (size_t row = 0; row < webItems.size(); ++row) {
+        if (webItems[row] == site)
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
 void SiteListPageState::removeRow(int row)
 {
     if (row < 0 || static_cast<size_t>(row) >= webItems.size())
         return;
     webItems.erase(webItems.begin() + row);
     SendMessageW(listView, LVM_DELETEITEM, row, 0);
+}
+
+// Rows go from the last up, each with its element, so that the rows not yet
+// removed keep their numbers; with every row selected the list empties at once.
+void SiteListPageState::removeRows(const std::vector<int>& rows)
+{
+    if (rows.size() == webItems.size()) {
+        SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
+        webItems.clear();
+        return;
+    }
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        SendMessageW(listView, LVM_DELETEITEM, *row, 0);
+    size_t next = 0, kept = 0;
+    for (size_t i = 0; i < webItems.size(); ++i) {
+        if (next < rows.size() && static_cast<size_t>(rows[next]) == i)
+            ++next;
+        else
+            webItems[kept++] = webItems[i];
+    }
+    webItems.resize(kept);
 }
 
 void SiteListPageState::renameRow(int row, const std::wstring& name) { setRowText(listView, row, 1, name); }
@@ -156,24 +200,22 @@ void SiteListPageState::deleteSelectedSites()
         return;
     }
 
-    // The selection may have changed while the box was open: each pass takes
-    // the row selected now, and the deletion stops when none is left.
+    // The selection may have changed while the box was open: the rows
+    // selected now go, at most as many as were asked about.
+    std::vector<int> rows = selectedRows(list);
+    if (rows.size() > static_cast<size_t>(count))
+        rows.resize(static_cast<size_t>(count));
     QOVIPasswordBank* bank = AppGlobals.currentUser->getPWDBankInfo();
-    int removed = 0;
+    const int removed = static_cast<int>(rows.size());
     {
-        ListRedrawPause pause(list);  // the list shows the result at once when it ends
-        for (int pass = 0; pass < count; ++pass) {
-            const int row = firstSelectedRow(list);
-            if (row < 0 || static_cast<size_t>(row) >= webItems.size())
-                break;
-            // The store is told the name the row shows: names are unique in
-            // the bank, and the user confirmed the rows as shown.
-            const std::wstring name = rowText(list, row, 1);
-            removeRow(row);
-            QOVILog::debugLog(LOG_PATH, __LINE__, L"Delete the web item!");
-            bank->removeWebItem(name, L"");
-            ++removed;
-        }
+        ListRedrawPause pause(list);  // the list shows the result once, when it ends
+        // A line per site, written at once.
+        QOVILog::debugLogLines(LOG_PATH, __LINE__, L"Delete the web item!", removed);
+        // The store is told the name each row shows: names are unique in the
+        // bank, and the user confirmed the rows as shown.
+        for (int row : rows)
+            bank->removeWebItem(rowText(list, row, 1), L"");
+        removeRows(rows);
     }
     if (removed > 0)
         PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
@@ -196,6 +238,13 @@ static void onSiteListInitDialog(HWND page)
     SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
 }
 
+// Sent before the page becomes visible: the rows are there when it shows.
+static void onSiteListShow(BOOL shown)
+{
+    if (shown && AppGlobals.siteListState)
+        AppGlobals.siteListState->ensureFilled();
+}
+
 static INT_PTR onSiteListNotify(const NMHDR* header)
 {
     if (header->idFrom != IDC_SITE_LIST)
@@ -210,6 +259,12 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
     }
     if (!state)
         return TRUE;
+    if (header->code == LVN_DELETEALLITEMS) {
+        // No LVN_DELETEITEM for each row of a list emptied at once: the rows
+        // hold nothing to free.
+        SetWindowLongPtrW(GetParent(header->hwndFrom), DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    }
     if (header->code == static_cast<UINT>(NM_CLICK)) {
         state->followSelection();
         return TRUE;
@@ -250,6 +305,9 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_NOTIFY:
         return onSiteListNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_SHOWWINDOW:
+        onSiteListShow(static_cast<BOOL>(wParam));
+        return FALSE;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(page, &paint);

@@ -24,13 +24,25 @@ struct SiteListPageState {
     SiteListPageState(const SiteListPageState&) = delete;
     SiteListPageState& operator=(const SiteListPageState&) = delete;
 
-    // Sets up the list view's columns and icons and refills it.
+    // Sets up the list view's columns and icons. The rows come when the
+    // page is first shown (ensureFilled): the settings page is the one shown
+    // at start-up, and ten thousand rows take a good part of a second.
     void fillSiteList();
+    // Lists the sites unless they are listed already; whoever reads the
+    // rows calls it first.
+    void ensureFilled();
     // Lists the bank's sites afresh, in store order, and selects row 0;
-    // buttons 301 and 302 are enabled only when there is a row.
+    // buttons 301 and 302 are enabled only when there is a row. Before the
+    // page was first shown there is nothing to list afresh.
     void refill();
+    // Lists the bank's sites, in store order, and selects row 0.
+    void listSites();
     // Removes row and its element together.
     void removeRow(int row);
+    // Removes these rows (ascending) and their elements, in one pass.
+    void removeRows(const std::vector<int>& rows);
+    // The row of a site, or -1.
+    int rowOf(const QOVIWebItem* site) const;
     // Shows name in the row of a site that was renamed.
     void renameRow(int row, const std::wstring& name);
     // With exactly one selected row, opens that site in the edit dialog (54)
@@ -44,6 +56,7 @@ struct SiteListPageState {
     void followSelection();
 
     std::vector<QOVIWebItem*> webItems;
+    bool filled = false;  // the rows were listed
     HWND listView = nullptr;
     HIMAGELIST imageList = nullptr;
     SkinButtonGroup buttons;  // Open, Delete

@@ -138,6 +138,11 @@ static void writeTakenOverValues(SiteEditState& state)
 static void saveUser(SiteEditState& state, HWND dialog)
 {
     if (AppGlobals.currentUser->save(1) == 0) {
+        if (AppGlobals.currentUser->getLastSaveMerged()) {
+            if (AppGlobals.siteListState)
+                AppGlobals.siteListState->refill();
+            state.followMergedName(dialog);
+        }
         notifyPasswordListener();
         showInfoMessage(IDS_CAPTION_INFO, IDS_SAVED, 0, nullptr, nullptr);
         state.modified = 0;
@@ -152,7 +157,10 @@ static void saveUser(SiteEditState& state, HWND dialog)
 void saveSiteEdits(SiteEditState& state, HWND dialog)
 {
     SaveRequest request = {};
-    request.siteRow = firstSelectedRow(siteListView());
+    // The row the site has now: a save that merged another program's changes
+    // has listed the page afresh since the dialog opened.
+    SiteListPageState* page = AppGlobals.siteListState;
+    request.siteRow = page && state.site ? page->rowOf(state.site) : firstSelectedRow(siteListView());
     GetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, state.typedName, SITE_NAME_CHARS);
     request.nameChanged = wcscmp(state.typedName, state.storedName) != 0;
     // Asked on every Save, whether or not the name changed.
