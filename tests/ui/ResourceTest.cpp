@@ -53,6 +53,7 @@ const std::set<int> usedStringIds = {
     IDS_BUTTON_OPEN, IDS_BUTTON_DELETE, IDS_NAME_EXISTS, IDS_NAME_EMPTY, IDS_USER_NAME_EMPTY,
     IDS_PASSWORD_EMPTY, IDS_ROW_USER_NAME, IDS_ROW_PASSWORD, IDS_BANK_RESTORED, IDS_BANK_RESTORED_MISSING,
     IDS_BANK_UNREADABLE, IDS_BANK_BUSY, IDS_BANK_READ_FAILED, IDS_BANK_FOLDER_UNUSABLE, IDS_BANK_NEWER,
+    IDS_BUTTON_HELP, IDS_INPUT_EDIT_LABEL,
 };
 
 BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param)
@@ -595,8 +596,8 @@ TEST(Languages, TextsFitTheirControls)
 }
 
 // The skin draws the button labels with GDI+ in "MS Shell Dlg", centred on
-// one line; a label wider than its button is cut at both ends. MeasureString
-// includes the padding DrawString leaves.
+// one line, the access key's "&" taken out; a label wider than its button is
+// cut at both ends. MeasureString includes the padding DrawString leaves.
 TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
 {
     struct Case { int dialog, button, label; };
@@ -609,6 +610,8 @@ TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
     Gdiplus::FontFamily family(skinFaceName.c_str(), nullptr);
     ASSERT_EQ(Gdiplus::Ok, family.GetLastStatus()) << "no font for \"MS Shell Dlg\" in GDI+";
     Gdiplus::Font font(&family, skinLabelEmSize(1.0f), Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    Gdiplus::StringFormat format;
+    format.SetHotkeyPrefix(Gdiplus::HotkeyPrefixShow);
     HDC dc = GetDC(nullptr);
     for (const Language& language : shippedLanguages) {
         SCOPED_TRACE(narrow(language.locale));
@@ -620,7 +623,7 @@ TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
             Gdiplus::Graphics graphics(dc);
             Gdiplus::RectF bounds;
             graphics.MeasureString(label.c_str(), static_cast<INT>(label.size()), &font, Gdiplus::PointF(0, 0),
-                                   &bounds);
+                                   &format, &bounds);
             // The picture's frame and a pixel of air at each side.
             EXPECT_LE(bounds.Width + 6, static_cast<float>(room.cx)) << c.button << " \"" << narrow(label) << "\"";
             EXPECT_LE(bounds.Height, static_cast<float>(room.cy) + 2) << c.button;
