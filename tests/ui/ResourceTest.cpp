@@ -501,6 +501,69 @@ TEST(Languages, EveryDialogHasTheControlsOfEnglish)
     }
 }
 
+namespace {
+
+// The access key of a text: the character after its "&" ("&&" is an
+// ampersand), upper-cased as the dialog manager compares it; 0 for none.
+wchar_t accessKeyOf(const std::wstring& text)
+{
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == L'&' && text[i + 1] != L'&')
+            return towupper(text[i + 1]);
+        if (text[i] == L'&')
+            ++i;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// The labels and buttons of each window, and the skinned buttons' labels from
+// the string table, each have an access key no other has in that window. The
+// title lines and the settings page's description are no labels (they show
+// no prefix); OK and Cancel of the input item dialog keep Enter and Esc.
+TEST(Languages, AccessKeysAreUniqueInEveryWindow)
+{
+    struct Window { std::vector<int> dialogs, skinnedLabels; };
+    const Window windows[] = {
+        {{IDD_MAIN, IDD_SETTINGS_PAGE, IDD_SITE_LIST_PAGE},
+         {IDS_BUTTON_APPLY, IDS_BUTTON_CLOSE, IDS_BUTTON_OPEN, IDS_BUTTON_DELETE}},
+        {{IDD_SITE_EDIT}, {IDS_BUTTON_APPLY, IDS_BUTTON_CLOSE_EDIT, IDS_BUTTON_OPEN, IDS_BUTTON_DELETE}},
+        {{IDD_INPUT_ITEM_EDIT}, {}},
+    };
+    for (const Language& language : shippedLanguages) {
+        SCOPED_TRACE(narrow(language.locale));
+        for (const Window& window : windows) {
+            std::vector<std::wstring> texts;
+            for (int id : window.skinnedLabels)
+                texts.push_back(stringIn(language.id, id));
+            for (int id : window.dialogs) {
+                LanguageDialog d(language.id, id);
+                for (HWND control : childrenOf(d.dialog)) {
+                    const LONG style = GetWindowLongW(control, GWL_STYLE);
+                    const UINT code = static_cast<UINT>(SendMessageW(control, WM_GETDLGCODE, 0, 0));
+                    const bool label = (code & DLGC_STATIC) && !(style & SS_NOPREFIX);
+                    const bool checkBox = (code & DLGC_BUTTON) && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+                    if (GetDlgCtrlID(control) == IDC_INPUT_EDIT_LABEL) {  // its text is made from 1321
+                        wchar_t made[1024];
+                        wsprintfW(made, stringIn(language.id, IDS_INPUT_EDIT_LABEL).c_str(),
+                                  stringIn(language.id, IDS_ROW_USER_NAME).c_str());
+                        texts.push_back(made);
+                    } else if (label || checkBox) {
+                        texts.push_back(windowText(control));
+                    }
+                }
+            }
+            std::set<wchar_t> keys;
+            for (const std::wstring& text : texts) {
+                const wchar_t key = accessKeyOf(text);
+                EXPECT_NE(0, key) << "no access key: " << narrow(text);
+                EXPECT_TRUE(key == 0 || keys.insert(key).second) << "access key taken twice: " << narrow(text);
+            }
+        }
+    }
+}
+
 // ----------------------------------------------------------------- layout --
 
 namespace {
