@@ -9,32 +9,50 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <vector>
-#include "FPGlobal.h"
 #include "SiteFixture.h"
 
 using namespace qovitest;
 
 namespace {
 
-struct Chord {
+enum { CTRL = 1, SHIFT = 2, ALT = 4 };
+struct KeyPress {
     UINT key;
-    bool ctrl, shift, alt;
+    int held;  // CTRL, SHIFT, ALT
 };
-Chord key(UINT vk) { return {vk, false, false, false}; }
-Chord ctrl(UINT vk) { return {vk, true, false, false}; }
-Chord ctrlShift(UINT vk) { return {vk, true, true, false}; }
-Chord shift(UINT vk) { return {vk, false, true, false}; }
-Chord alt(UINT vk) { return {vk, false, false, true}; }
-std::vector<Chord> times(size_t count, Chord chord) { return std::vector<Chord>(count, chord); }
 
 enum class Start { Settings, Sites, Editor };
 
-// A message box (its text) or, with text 0, a dialog; answered with button.
+// A message box (its text) or, with text 0, a dialog, and the button that answers it.
 struct Modal {
-    int text;
-    int button;
+    int text, button;
 };
-const Modal dialogClosed = {0, IDCANCEL};
+
+// The name a screen reader gets through Microsoft Active Accessibility. Wine
+// names an edit by the label before it but not a list view, which Windows
+// names the same way: for a list, that label stands in.
+std::wstring accessibleName(HWND control)
+{
+    std::wstring name;
+    IAccessible* accessible = nullptr;
+    if (AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(&accessible)) == S_OK) {
+        VARIANT self = {};
+        self.vt = VT_I4;  // CHILDID_SELF
+        BSTR text = nullptr;
+        if (accessible->get_accName(self, &text) == S_OK && text)
+            name = text;
+        SysFreeString(text);
+        accessible->Release();
+    }
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    HWND label = GetWindow(control, GW_HWNDPREV);
+    if (name.empty() && lstrcmpW(className, WC_LISTVIEWW) == 0 && label &&
+        (SendMessageW(label, WM_GETDLGCODE, 0, 0) & DLGC_STATIC))
+        name = windowText(label);
+    return name;
+}
 
 // Public: the table's checks reach it through a reference.
 class KeyboardTest : public SiteFixture {
@@ -45,21 +63,16 @@ public:
         storeSites({site(L"Alpha", userAndPassword()), site(L"Beta", userAndPassword()),
                     site(L"Bravo", userAndPassword())});
     }
-
     void open(Start start)
     {
         openMainWindow();
-        showPage(start == Start::Settings ? 0 : 1);
+        if (start != Start::Settings) {  // chosen as a click on the tab chooses it
+            TabCtrl_SetCurSel(control(IDC_MAIN_TAB), 1);
+            NMHDR notify = {control(IDC_MAIN_TAB), IDC_MAIN_TAB, static_cast<UINT>(TCN_SELCHANGE)};
+            SendMessageW(AppGlobals.hMainDialog, WM_NOTIFY, IDC_MAIN_TAB, reinterpret_cast<LPARAM>(&notify));
+        }
         if (start == Start::Editor)
             openEditorOn(0);
-    }
-    // Chooses a tab as a click on it does.
-    void showPage(int page)
-    {
-        HWND tabs = control(IDC_MAIN_TAB);
-        TabCtrl_SetCurSel(tabs, page);
-        NMHDR notify = {tabs, IDC_MAIN_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-        SendMessageW(AppGlobals.hMainDialog, WM_NOTIFY, IDC_MAIN_TAB, reinterpret_cast<LPARAM>(&notify));
     }
     HWND control(int id) const
     {
@@ -68,52 +81,47 @@ public:
                 return found;
         return nullptr;
     }
-
     // One message as the loop of the window under test passes it.
     void deliver(MSG msg)
     {
-        const bool handled = editor ? IsDialogMessageW(editor, &msg) != FALSE : preprocessMessage(msg);
-        if (!handled) {
+        if (!(editor ? IsDialogMessageW(editor, &msg) != FALSE : preprocessMessage(msg))) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
-    // A press and release of the chord to the focused window, then what they posted.
-    void press(const Chord& chord)
+    // Press and release to the focused window, then what they posted.
+    void press(const KeyPress& chord)
     {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = chord.ctrl ? 0x80 : 0;
-        keys[VK_SHIFT] = chord.shift ? 0x80 : 0;
-        keys[VK_MENU] = chord.alt ? 0x80 : 0;
+        keys[VK_CONTROL] = (chord.held & CTRL) ? 0x80 : 0;
+        keys[VK_SHIFT] = (chord.held & SHIFT) ? 0x80 : 0;
+        keys[VK_MENU] = (chord.held & ALT) ? 0x80 : 0;
         SetKeyboardState(keys);
-        const LPARAM down = 1 | (MapVirtualKeyW(chord.key, MAPVK_VK_TO_VSC) << 16) | (chord.alt ? 1 << 29 : 0);
-        const LPARAM up = down | (1 << 30) | (1u << 31);
-        const UINT pressed = chord.alt ? WM_SYSKEYDOWN : WM_KEYDOWN, released = chord.alt ? WM_SYSKEYUP : WM_KEYUP;
+        const bool alt = (chord.held & ALT) != 0;
+        const LPARAM down = 1 | (MapVirtualKeyW(chord.key, MAPVK_VK_TO_VSC) << 16) | (alt ? 1 << 29 : 0);
+        const UINT pressed = alt ? WM_SYSKEYDOWN : WM_KEYDOWN, released = alt ? WM_SYSKEYUP : WM_KEYUP;
         deliver({GetFocus(), pressed, chord.key, down});
-        deliver({GetFocus(), released, chord.key, up});
+        deliver({GetFocus(), released, chord.key, down | (3u << 30)});
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             deliver(msg);
         keys[VK_CONTROL] = keys[VK_SHIFT] = keys[VK_MENU] = 0;
         SetKeyboardState(keys);
     }
-
     using SiteFixture::inputElements;
     using SiteFixture::siteRows;
     std::vector<int> selectedSites() const { return listViewSelectedRows(siteList()); }
     bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
-    bool shown(HWND page) const { return IsWindowVisible(page) != FALSE; }
-    int helps() const { return countInLog("OnQOVIHelp Start"); }
 };
 
 struct KeyCase {
     const char* what;
     Start start;
     int focus;                  // the control with the focus at the start
-    std::vector<Chord> keys;    // pressed in turn
-    std::vector<int> trail;     // the control with the focus after each chord (0: any); empty: not checked
-    std::vector<Modal> modals;  // boxes and dialogs that open, in order, and their answers
+    std::vector<KeyPress> keys;    // pressed in turn
+    std::vector<int> trail;     // the focus after each chord, named for assistive technology (0: any)
+    std::vector<Modal> modals;  // boxes and dialogs that open, in order
     int helps;                  // help openings
     std::function<void(KeyboardTest&)> check;  // what else holds afterwards
 };
@@ -122,84 +130,68 @@ struct KeyCase {
 
 TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
 {
+    const KeyPress tab = {VK_TAB, 0}, backTab = {VK_TAB, SHIFT}, down = {VK_DOWN, 0}, enter = {VK_RETURN, 0},
+                del = {VK_DELETE, 0}, f1 = {VK_F1, 0};
+    const Modal deleteSitesCancelled = {IDS_CONFIRM_DELETE_SITES, IDCANCEL}, dialogClosed = {0, IDCANCEL};
     const KeyCase cases[] = {
         {"Tab runs through the settings page and the footer", Start::Settings, IDC_MAIN_TAB,
-         times(6, key(VK_TAB)),
+         {tab, tab, tab, tab, tab, tab},
          {IDC_SETTINGS_PWDBANK, IDC_SETTINGS_BUBBLE, IDC_MAIN_APPLY, IDC_MAIN_CLOSE, IDC_MAIN_HELP, IDC_MAIN_TAB}},
         {"Shift+Tab runs back through the footer and the list page", Start::Sites, IDC_MAIN_TAB,
-         times(7, shift(VK_TAB)),
+         {backTab, backTab, backTab, backTab, backTab, backTab, backTab},
          {IDC_MAIN_HELP, IDC_MAIN_CLOSE, IDC_MAIN_APPLY, IDC_SITE_LIST_DELETE, IDC_SITE_LIST_OPEN, IDC_SITE_LIST,
           IDC_MAIN_TAB}},
+        {"Tab runs through the web site edit dialog", Start::Editor, IDC_SITE_EDIT_NAME,
+         {tab, tab, tab, tab, tab, tab, tab},
+         {IDC_SITE_EDIT_INPUTS, IDC_SITE_EDIT_OPEN, IDC_SITE_EDIT_REMOVE, IDC_SITE_EDIT_SAVE, IDC_SITE_EDIT_CLOSE,
+          IDC_SITE_EDIT_HELP, IDC_SITE_EDIT_NAME}},
         {"Ctrl+Tab and its kin switch pages, the focus following from a page", Start::Settings,
-         IDC_SETTINGS_PWDBANK, {ctrl(VK_TAB), ctrlShift(VK_TAB), ctrl(VK_NEXT), ctrl(VK_PRIOR)},
+         IDC_SETTINGS_PWDBANK, {{VK_TAB, CTRL}, {VK_TAB, CTRL | SHIFT}, {VK_NEXT, CTRL}, {VK_PRIOR, CTRL}},
          {IDC_SITE_LIST, IDC_SETTINGS_PWDBANK, IDC_SITE_LIST, IDC_SETTINGS_PWDBANK}},
-        {"Ctrl+Tab leaves the focus on a footer button", Start::Sites, IDC_MAIN_CLOSE, {ctrl(VK_TAB)},
-         {IDC_MAIN_CLOSE}, {}, 0,
-         [](KeyboardTest& t) { EXPECT_TRUE(t.shown(AppGlobals.hSettingsPage)); }},
-        {"The arrow keys on the tab control switch pages", Start::Settings, IDC_MAIN_TAB, {key(VK_RIGHT)},
-         {IDC_MAIN_TAB}, {}, 0,
-         [](KeyboardTest& t) {
-             EXPECT_TRUE(t.shown(AppGlobals.hSiteListPage));
-             EXPECT_FALSE(t.shown(AppGlobals.hSettingsPage));
-         }},
-        {"Shift+Down selects two sites: Open goes, Delete stays", Start::Sites, IDC_SITE_LIST, {shift(VK_DOWN)},
+        {"The arrow keys on the tab control switch pages", Start::Settings, IDC_MAIN_TAB, {{VK_RIGHT, 0}},
+         {IDC_MAIN_TAB}, {}, 0, [](KeyboardTest&) { EXPECT_TRUE(IsWindowVisible(AppGlobals.hSiteListPage)); }},
+        {"Shift+Down selects two sites: Open goes, Delete stays", Start::Sites, IDC_SITE_LIST, {{VK_DOWN, SHIFT}},
          {}, {}, 0,
          [](KeyboardTest& t) {
              EXPECT_EQ(std::vector<int>({0, 1}), t.selectedSites());
              EXPECT_FALSE(t.enabled(IDC_SITE_LIST_OPEN));
              EXPECT_TRUE(t.enabled(IDC_SITE_LIST_DELETE));
          }},
-        {"Down then selects one site and both buttons come back", Start::Sites, IDC_SITE_LIST,
-         {shift(VK_DOWN), key(VK_DOWN)}, {}, {}, 0,
-         [](KeyboardTest& t) {
-             EXPECT_EQ(std::vector<int>({2}), t.selectedSites());
-             EXPECT_TRUE(t.enabled(IDC_SITE_LIST_OPEN));
-         }},
-        {"Typing finds a site by the first letters of its name", Start::Sites, IDC_SITE_LIST,
-         {key('B'), key('R')}, {}, {}, 0,
-         [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({2}), t.selectedSites()); }},
-        {"Delete in the site list asks, then deletes the selected site", Start::Sites, IDC_SITE_LIST,
-         {key(VK_DELETE)}, {}, {{IDS_CONFIRM_DELETE_SITES, IDOK}}, 0,
-         [](KeyboardTest& t) {
-             EXPECT_EQ(std::vector<std::wstring>({L"Beta", L"Bravo"}), t.siteRows());
-             EXPECT_FALSE(t.enabled(IDC_SITE_LIST_DELETE));
-         }},
-        {"Enter in the site list opens the selected site", Start::Sites, IDC_SITE_LIST,
-         {key(VK_DOWN), key(VK_RETURN)}, {}, {dialogClosed}, 0,
+        {"Typing finds a site by the first letters of its name", Start::Sites, IDC_SITE_LIST, {{'B', 0}, {'R', 0}},
+         {}, {}, 0, [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({2}), t.selectedSites()); }},
+        {"Delete in the site list asks, then deletes the selected site", Start::Sites, IDC_SITE_LIST, {del}, {},
+         {{IDS_CONFIRM_DELETE_SITES, IDOK}}, 0,
+         [](KeyboardTest& t) { EXPECT_EQ(std::vector<std::wstring>({L"Beta", L"Bravo"}), t.siteRows()); }},
+        {"Enter in the site list opens the selected site", Start::Sites, IDC_SITE_LIST, {down, enter}, {},
+         {dialogClosed}, 0,
          [](KeyboardTest&) { EXPECT_EQ(L"https://Beta.example/login", AppGlobals.selectedSiteUrl); }},
         {"Alt and an access key reach the list's label and the list page's button", Start::Sites, IDC_MAIN_TAB,
-         {alt('W'), alt('D')}, {IDC_SITE_LIST, 0}, {{IDS_CONFIRM_DELETE_SITES, IDCANCEL}}},
-        {"An access key clicks its check box", Start::Settings, IDC_MAIN_TAB, {alt('B')}, {}, {}, 0,
+         {{'W', ALT}, {'D', ALT}}, {IDC_SITE_LIST, 0}, {deleteSitesCancelled}},
+        {"An access key clicks its check box", Start::Settings, IDC_MAIN_TAB, {{'B', ALT}}, {}, {}, 0,
          [](KeyboardTest& t) { EXPECT_EQ(BST_UNCHECKED, Button_GetCheck(t.control(IDC_SETTINGS_BUBBLE))); }},
-        {"Space presses the focused footer button", Start::Sites, IDC_MAIN_CLOSE, {key(VK_SPACE)}, {},
+        {"Space presses the focused footer button", Start::Sites, IDC_MAIN_CLOSE, {{VK_SPACE, 0}}, {},
          {{IDS_CONFIRM_CLOSE, IDCANCEL}}},
-        {"Enter presses the focused button of the list page", Start::Sites, IDC_SITE_LIST_DELETE,
-         {key(VK_RETURN)}, {}, {{IDS_CONFIRM_DELETE_SITES, IDCANCEL}}, 0,
-         [](KeyboardTest& t) { EXPECT_EQ(3u, t.siteRows().size()); }},
-        {"Esc asks the close question", Start::Settings, IDC_SETTINGS_BUBBLE, {key(VK_ESCAPE)}, {},
-         {{IDS_CONFIRM_CLOSE, IDCANCEL}}, 0,
-         [](KeyboardTest&) { EXPECT_TRUE(IsWindow(AppGlobals.hMainDialog)); }},
-        {"F1 on the site list opens help", Start::Sites, IDC_SITE_LIST, {key(VK_F1)}, {}, {}, 1},
-        {"F1 on a check box opens help", Start::Settings, IDC_SETTINGS_PWDBANK, {key(VK_F1)}, {}, {}, 1},
-        {"F1 on a footer button opens help", Start::Settings, IDC_MAIN_APPLY, {key(VK_F1)}, {}, {}, 1},
+        {"Enter presses the focused button of the list page", Start::Sites, IDC_SITE_LIST_DELETE, {enter}, {},
+         {deleteSitesCancelled}},
+        {"Esc asks the close question", Start::Settings, IDC_SETTINGS_BUBBLE, {{VK_ESCAPE, 0}}, {},
+         {{IDS_CONFIRM_CLOSE, IDCANCEL}}},
+        {"F1 opens help from a check box and a footer button", Start::Settings, IDC_SETTINGS_PWDBANK,
+         {f1, tab, tab, f1}, {}, {}, 2},
+        {"F1 opens help from the site list", Start::Sites, IDC_SITE_LIST, {f1}, {}, {}, 1},
         {"Delete in the input list asks, then removes the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS,
-         {key(VK_DELETE)}, {}, {{IDS_CONFIRM_REMOVE_INPUTS, IDOK}}, 0,
+         {del}, {}, {{IDS_CONFIRM_REMOVE_INPUTS, IDOK}}, 0,
          [](KeyboardTest& t) { EXPECT_EQ(std::vector<std::wstring>({L"pass"}), t.inputElements()); }},
-        {"Enter in the input list opens the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS,
-         {key(VK_DOWN), key(VK_RETURN)}, {}, {dialogClosed}, 0,
-         [](KeyboardTest&) { EXPECT_EQ(L"password", AppGlobals.selectedInputType); }},
+        {"Enter in the input list opens the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS, {down, enter},
+         {}, {dialogClosed}, 0, [](KeyboardTest&) { EXPECT_EQ(L"password", AppGlobals.selectedInputType); }},
         {"Shift+Down in the input list: Open goes, Remove stays", Start::Editor, IDC_SITE_EDIT_INPUTS,
-         {shift(VK_DOWN)}, {}, {}, 0,
-         [](KeyboardTest& t) {
-             EXPECT_FALSE(t.enabled(IDC_SITE_EDIT_OPEN));
-             EXPECT_TRUE(t.enabled(IDC_SITE_EDIT_REMOVE));
-         }},
+         {{VK_DOWN, SHIFT}}, {}, {}, 0,
+         [](KeyboardTest& t) { EXPECT_TRUE(!t.enabled(IDC_SITE_EDIT_OPEN) && t.enabled(IDC_SITE_EDIT_REMOVE)); }},
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.what);
         open(c.start);
         SetFocus(control(c.focus));
-        const int helpsBefore = helps();
+        const int helpsBefore = countInLog("OnQOVIHelp Start");
         {
             ModalAnswerer answerer;
             for (const Modal& modal : c.modals) {
@@ -212,60 +204,14 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
                 press(c.keys[i]);
                 if (i < c.trail.size() && c.trail[i]) {
                     EXPECT_EQ(c.trail[i], GetDlgCtrlID(GetFocus())) << "after key " << i;
+                    EXPECT_NE(L"", accessibleName(GetFocus())) << c.trail[i];
                 }
             }
             answerer.verifyAllAnswered();
         }
-        EXPECT_EQ(c.helps, helps() - helpsBefore);
+        EXPECT_EQ(c.helps, countInLog("OnQOVIHelp Start") - helpsBefore);
         if (c.check)
             c.check(*this);
-        closeEditor();
-        destroyMainWindow();
-    }
-}
-
-namespace {
-
-// The name a screen reader gets for a control through Microsoft Active
-// Accessibility. Wine names an edit by the label before it but not a list
-// view, which Windows names the same way: for a list, that label stands in.
-std::wstring accessibleName(HWND control)
-{
-    IAccessible* accessible = nullptr;
-    std::wstring name;
-    if (AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
-                                   reinterpret_cast<void**>(&accessible)) == S_OK) {
-        VARIANT self;
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
-        BSTR text = nullptr;
-        if (accessible->get_accName(self, &text) == S_OK && text)
-            name = text;
-        SysFreeString(text);
-        accessible->Release();
-    }
-    wchar_t className[64] = {};
-    GetClassNameW(control, className, 64);
-    HWND label = GetWindow(control, GW_HWNDPREV);
-    if (name.empty() && lstrcmpW(className, WC_LISTVIEWW) == 0 && label &&
-        (SendMessageW(label, WM_GETDLGCODE, 0, 0) & DLGC_STATIC))
-        name = windowText(label);
-    return name;
-}
-
-}  // namespace
-
-TEST_F(KeyboardTest, EveryControlTabReachesHasAName)
-{
-    for (Start start : {Start::Settings, Start::Sites, Start::Editor}) {
-        open(start);
-        HWND window = editor ? editor : AppGlobals.hMainDialog;
-        HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
-        HWND control = first;
-        do {
-            EXPECT_NE(L"", accessibleName(control)) << GetDlgCtrlID(control);
-            control = GetNextDlgTabItem(window, control, FALSE);
-        } while (control && control != first);
         closeEditor();
         destroyMainWindow();
     }
@@ -280,20 +226,6 @@ LRESULT CALLBACK answerUiState(HWND window, UINT message, WPARAM wParam, LPARAM 
     if (message == WM_QUERYUISTATE)
         return *reinterpret_cast<const LRESULT*>(state);
     return DefSubclassProc(window, message, wParam, lParam);
-}
-
-// Dark pixels along the row where the focus rectangle runs, inside the
-// picture's frame.
-int focusRowDarkPixels(HWND button)
-{
-    RECT client;
-    GetClientRect(button, &client);
-    HDC dc = GetDC(button);
-    int dark = 0;
-    for (int x = 3; x < client.right - 3; ++x)
-        dark += GetRValue(GetPixel(dc, x, 3)) < 0x40;
-    ReleaseDC(button, dc);
-    return dark;
 }
 
 }  // namespace
@@ -314,8 +246,15 @@ TEST_F(KeyboardTest, AFocusedSkinnedButtonDrawsItsFocusWhileCuesAreShown)
         SendMessageW(apply, WM_UPDATEUISTATE, MAKEWPARAM(c.uiState ? UIS_SET : UIS_CLEAR, UISF_HIDEFOCUS), 0);
         EXPECT_TRUE(GetUpdateRect(apply, nullptr, FALSE)) << "a change of the cues repaints";
         UpdateWindow(apply);
-        EXPECT_EQ(c.drawn, focusRowDarkPixels(apply) > 10) << c.focus << " " << c.uiState;
+        // The dotted line of the focus rectangle, three pixels in: inside the picture's frame.
+        RECT client;
+        GetClientRect(apply, &client);
+        HDC dc = GetDC(apply);
+        int dark = 0;
+        for (int x = 3; x < client.right - 3; ++x)
+            dark += GetRValue(GetPixel(dc, x, 3)) < 0x40;
+        ReleaseDC(apply, dc);
+        EXPECT_EQ(c.drawn, dark > 10) << c.focus << " " << c.uiState;
     }
     RemoveWindowSubclass(apply, answerUiState, 0);
-    destroyMainWindow();
 }
