@@ -183,9 +183,6 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          [](KeyboardTest& t) { EXPECT_EQ(std::vector<std::wstring>({L"pass"}), t.inputElements()); }},
         {"Enter in the input list opens the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS, {down, enter},
          {}, {dialogClosed}, 0, [](KeyboardTest&) { EXPECT_EQ(L"password", AppGlobals.selectedInputType); }},
-        {"Shift+Down in the input list: Open goes, Remove stays", Start::Editor, IDC_SITE_EDIT_INPUTS,
-         {{VK_DOWN, SHIFT}}, {}, {}, 0,
-         [](KeyboardTest& t) { EXPECT_TRUE(!t.enabled(IDC_SITE_EDIT_OPEN) && t.enabled(IDC_SITE_EDIT_REMOVE)); }},
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.what);

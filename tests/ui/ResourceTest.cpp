@@ -507,12 +507,9 @@ namespace {
 // ampersand), upper-cased as the dialog manager compares it; 0 for none.
 wchar_t accessKeyOf(const std::wstring& text)
 {
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == L'&' && text[i + 1] != L'&')
-            return towupper(text[i + 1]);
-        if (text[i] == L'&')
-            ++i;
-    }
+    for (size_t at = text.find(L'&'); at != std::wstring::npos && at + 1 < text.size(); at = text.find(L'&', at + 2))
+        if (text[at + 1] != L'&')
+            return towupper(text[at + 1]);
     return 0;
 }
 
