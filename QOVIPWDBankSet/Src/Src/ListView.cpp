@@ -46,8 +46,10 @@ void insertColumn(HWND list, int column, int width, const std::wstring& header)
 
 namespace {
 
-// What has been typed into one list, and when.
-struct TypeAhead {
+// The keyboard state of one list: its own window procedure, the column that
+// typing searches, and what has been typed, and when.
+struct ListKeyboard {
+    WNDPROC listProc;
     int column;
     std::wstring typed;
     DWORD lastTime = 0;
@@ -79,7 +81,7 @@ static void selectOnly(HWND list, int row)
 // A new search starts after the focused row, so that pressing one letter
 // again goes on to the next row with it; a longer text may stay on that row.
 // False when the character is not for the search.
-static bool typeAhead(HWND list, TypeAhead& search, wchar_t typed)
+static bool typeAhead(HWND list, ListKeyboard& search, wchar_t typed)
 {
     const DWORD now = static_cast<DWORD>(GetMessageTime());  // a tick count that wraps
     if (now - search.lastTime > TYPE_AHEAD_PAUSE_MS)
@@ -102,17 +104,17 @@ static bool typeAhead(HWND list, TypeAhead& search, wchar_t typed)
     return true;
 }
 
-static LRESULT listKeyboardMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, TypeAhead& search)
+static LRESULT listKeyboardMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListKeyboard& keyboard)
 {
     switch (message) {
     case WM_GETDLGCODE: {
         const MSG* msg = reinterpret_cast<const MSG*>(lParam);
         const bool enter = msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN;
-        return DefSubclassProc(list, message, wParam, lParam) | (enter ? DLGC_WANTALLKEYS : 0);
+        return CallWindowProcW(keyboard.listProc, list, message, wParam, lParam) | (enter ? DLGC_WANTALLKEYS : 0);
     }
     case WM_CHAR:
         // Not the list's own search: it reads column 0, which may hold only an icon.
-        if (typeAhead(list, search, static_cast<wchar_t>(wParam)))
+        if (typeAhead(list, keyboard, static_cast<wchar_t>(wParam)))
             return 0;
         break;
     case WM_SETFOCUS: {
@@ -125,27 +127,34 @@ static LRESULT listKeyboardMessage(HWND list, UINT message, WPARAM wParam, LPARA
         break;
     }
     }
-    return DefSubclassProc(list, message, wParam, lParam);
+    return CallWindowProcW(keyboard.listProc, list, message, wParam, lParam);
 }
 
-static LRESULT CALLBACK ListKeyboardProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR data)
+// A window procedure of its own rather than SetWindowSubclass, whose
+// reference data lives in a window property that costs Wine a call to its
+// server on every message: a list of ten thousand sites takes that many
+// messages to fill, and as many again to empty.
+static LRESULT CALLBACK ListKeyboardProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    TypeAhead* search = reinterpret_cast<TypeAhead*>(data);
+    ListKeyboard* keyboard = reinterpret_cast<ListKeyboard*>(GetWindowLongPtrW(list, GWLP_USERDATA));
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(list, ListKeyboardProc, 0);
-        delete search;
-        return DefSubclassProc(list, message, wParam, lParam);
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(keyboard->listProc));
+        SetWindowLongPtrW(list, GWLP_USERDATA, 0);
+        const LRESULT result = CallWindowProcW(keyboard->listProc, list, message, wParam, lParam);
+        delete keyboard;
+        return result;
     }
-    return guardedCall(L"ListKeyboardProc", [&] { return listKeyboardMessage(list, message, wParam, lParam, *search); });
+    return guardedCall(L"ListKeyboardProc",
+                       [&] { return listKeyboardMessage(list, message, wParam, lParam, *keyboard); });
 }
 
 void attachListKeyboard(HWND list, int nameColumn)
 {
-    TypeAhead* search = new TypeAhead();
-    search->column = nameColumn;
-    if (!SetWindowSubclass(list, ListKeyboardProc, 0, reinterpret_cast<DWORD_PTR>(search)))
-        delete search;
+    ListKeyboard* keyboard = new ListKeyboard();
+    keyboard->column = nameColumn;
+    keyboard->listProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(list, GWLP_WNDPROC));
+    SetWindowLongPtrW(list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(keyboard));
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListKeyboardProc));
 }
 
 bool isSelectionChange(const NMHDR* header)

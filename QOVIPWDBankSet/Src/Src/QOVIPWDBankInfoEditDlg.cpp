@@ -71,11 +71,7 @@ SiteEditState::~SiteEditState()
 
 void SiteEditState::followSelection()
 {
-    const int selected = selectedCount(listView);
-    buttons.setAvailable(OPEN_SLOT, selected == 1);
-    buttons.setAvailable(REMOVE_SLOT, selected >= 1);
-    InvalidateRect(buttons.windows[OPEN_SLOT], nullptr, TRUE);
-    InvalidateRect(buttons.windows[REMOVE_SLOT], nullptr, TRUE);
+    buttons.followSelectedRows(OPEN_SLOT, REMOVE_SLOT, selectedCount(listView));
 }
 
 void SiteEditState::loadSiteName(HWND dialog)

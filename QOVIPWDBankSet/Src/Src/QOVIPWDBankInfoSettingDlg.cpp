@@ -60,11 +60,7 @@ SiteListPageState::~SiteListPageState()
 
 void SiteListPageState::followSelection()
 {
-    const int selected = selectedCount(listView);
-    buttons.setAvailable(OPEN_SLOT, selected == 1);
-    buttons.setAvailable(DELETE_SLOT, selected >= 1);
-    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot)
-        InvalidateRect(buttons.windows[slot], nullptr, TRUE);
+    buttons.followSelectedRows(OPEN_SLOT, DELETE_SLOT, selectedCount(listView));
 }
 
 void SiteListPageState::fillSiteList()

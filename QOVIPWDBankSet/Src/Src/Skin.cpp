@@ -167,6 +167,18 @@ void SkinButtonGroup::showAllNormal()
     }
 }
 
+void SkinButtonGroup::followSelectedRows(int openSlot, int removeSlot, int selected)
+{
+    const int wanted[] = {selected == 1, selected >= 1};
+    const int slots[] = {openSlot, removeSlot};
+    for (int i = 0; i < 2; ++i) {
+        if (available[slots[i]] == wanted[i])
+            continue;
+        setAvailable(slots[i], wanted[i] != 0);
+        InvalidateRect(windows[slots[i]], nullptr, TRUE);
+    }
+}
+
 void attachSkinButtons(HWND owner, const SkinButtonSet& set, SkinButtonGroup& group)
 {
     for (int slot = 0; slot < set.count; ++slot) {

@@ -118,6 +118,10 @@ struct SkinButtonGroup {
     void setAvailable(int slot, bool enabled);
     // Every button shows its normal look again; tracking stays, nothing is repainted.
     void showAllNormal();
+    // A list's open and remove buttons follow the number of selected rows:
+    // open for exactly one, remove for any. Buttons that stay as they are
+    // are left alone, so that thousands of rows changing at once stay cheap.
+    void followSelectedRows(int openSlot, int removeSlot, int selected);
 
     HWND windows[SKIN_MAX_BUTTONS] = {};
     SkinButtonLook looks[SKIN_MAX_BUTTONS];
