@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <cwctype>
 #include <memory>
 #include <set>
 #include <string>
