@@ -65,12 +65,10 @@ public:
     }
     void open(Start start)
     {
-        openMainWindow();
-        if (start != Start::Settings) {  // chosen as a click on the tab chooses it
-            TabCtrl_SetCurSel(control(IDC_MAIN_TAB), 1);
-            NMHDR notify = {control(IDC_MAIN_TAB), IDC_MAIN_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-            SendMessageW(AppGlobals.hMainDialog, WM_NOTIFY, IDC_MAIN_TAB, reinterpret_cast<LPARAM>(&notify));
-        }
+        if (start == Start::Settings)
+            openMainWindow();
+        else
+            openSitesPage();
         if (start == Start::Editor)
             openEditorOn(0);
     }
