@@ -88,19 +88,19 @@ public:
         }
     }
     // Press and release to the focused window, then what they posted.
-    void press(const KeyPress& chord)
+    void press(const KeyPress& keyPress)
     {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = (chord.held & CTRL) ? 0x80 : 0;
-        keys[VK_SHIFT] = (chord.held & SHIFT) ? 0x80 : 0;
-        keys[VK_MENU] = (chord.held & ALT) ? 0x80 : 0;
+        keys[VK_CONTROL] = (keyPress.held & CTRL) ? 0x80 : 0;
+        keys[VK_SHIFT] = (keyPress.held & SHIFT) ? 0x80 : 0;
+        keys[VK_MENU] = (keyPress.held & ALT) ? 0x80 : 0;
         SetKeyboardState(keys);
-        const bool alt = (chord.held & ALT) != 0;
-        const LPARAM down = 1 | (MapVirtualKeyW(chord.key, MAPVK_VK_TO_VSC) << 16) | (alt ? 1 << 29 : 0);
+        const bool alt = (keyPress.held & ALT) != 0;
+        const LPARAM down = 1 | (MapVirtualKeyW(keyPress.key, MAPVK_VK_TO_VSC) << 16) | (alt ? 1 << 29 : 0);
         const UINT pressed = alt ? WM_SYSKEYDOWN : WM_KEYDOWN, released = alt ? WM_SYSKEYUP : WM_KEYUP;
-        deliver({GetFocus(), pressed, chord.key, down});
-        deliver({GetFocus(), released, chord.key, down | (3u << 30)});
+        deliver({GetFocus(), pressed, keyPress.key, down});
+        deliver({GetFocus(), released, keyPress.key, down | (3u << 30)});
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             deliver(msg);
@@ -116,11 +116,11 @@ public:
 struct KeyCase {
     const char* what;
     Start start;
-    int focus;                  // the control with the focus at the start
-    std::vector<KeyPress> keys;    // pressed in turn
-    std::vector<int> trail;     // the focus after each chord, named for assistive technology (0: any)
-    std::vector<Modal> modals;  // boxes and dialogs that open, in order
-    int helps;                  // help openings
+    int focus;                   // the control with the focus at the start
+    std::vector<KeyPress> keys;  // pressed in turn
+    std::vector<int> trail;      // the focus after each key, named for assistive technology (0: any)
+    std::vector<Modal> modals;   // boxes and dialogs that open, in order
+    int helps;                   // help openings
     std::function<void(KeyboardTest&)> check;  // what else holds afterwards
 };
 
