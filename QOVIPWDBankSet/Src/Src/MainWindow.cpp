@@ -205,14 +205,14 @@ bool preprocessMessage(MSG& msg)
         OnQOVIHelp();
         return true;
     }
-    HWND main = AppGlobals.hMainDialog;
-    if (!main || (msg.hwnd != main && !IsChild(main, msg.hwnd)))
+    HWND dialog = AppGlobals.hMainDialog;
+    if (!dialog || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
         return false;
     if (int step = pageStepOf(msg)) {
         switchPageByKeyboard(step);
         return true;
     }
-    return IsDialogMessageW(main, &msg) != FALSE;
+    return IsDialogMessageW(dialog, &msg) != FALSE;
 }
 
 void MainWindowState::switchPage()
