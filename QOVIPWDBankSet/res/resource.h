@@ -33,6 +33,7 @@
 #define IDC_SITE_LIST_OPEN              301
 #define IDC_SITE_LIST_DELETE            302
 #define IDC_SITE_LIST                   303
+#define IDC_SITE_LIST_LABEL             304
 
 // Web site edit dialog (54)
 #define IDC_SITE_EDIT_INPUTS            321
@@ -71,6 +72,7 @@
 #define IDS_BUTTON_CLOSE                1005
 #define IDS_CAPTION_ERROR               1006
 #define IDS_CAPTION_INFO                1007
+#define IDS_BUTTON_HELP                 1008
 #define IDS_TAB_SETTINGS                1010
 #define IDS_TAB_SITES                   1011
 #define IDS_SAVED                       1012
@@ -105,3 +107,4 @@
 #define IDS_PASSWORD_EMPTY              1318
 #define IDS_ROW_USER_NAME               1319
 #define IDS_ROW_PASSWORD                1320
+#define IDS_INPUT_EDIT_LABEL            1321

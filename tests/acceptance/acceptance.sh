@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Acceptance: the real program under Wine on an X display, beside the
 # stand-ins, driven only as a person would drive it: real mouse clicks and
-# key presses with xdotool. Results are read from the screen (QOVIDriver
-# reports what windows show), from the stand-ins' records and from
-# qovibank's export. Prints "ok"/"not ok" per case and a closing
-# "acceptance: N passed, M failed" line; exits non-zero when one failed.
+# key presses with xdotool, one case with the keyboard alone. Results are
+# read from the screen (QOVIDriver reports what windows show), from the
+# stand-ins' records and from qovibank's export. Prints "ok"/"not ok" per
+# case and a closing "acceptance: N passed, M failed" line; exits non-zero
+# when one failed.
 #
 # Expects the Wine environment of ./run (WINEPREFIX of the X11 prefix,
 # DISPLAY, a running wineserver) and WINE_BIN. ACCEPTANCE_DPI (96 or 144)
@@ -133,13 +134,53 @@ case_new_password_for_a_site() {
     check "new password for a saved site: save, close, apply" $? "masked=[$masked] shown=[$shown] saved=[$saved] export=[$exported] listener=[$(cat "$RECORDS/listener.txt")]"
 }
 
+# The typical event with the keyboard alone: open a site, change its
+# password, save, close, apply, close the tool.
+case_new_password_by_keyboard() {
+    start_session keyboard
+    focus_main
+    press ctrl+Tab Tab Return           # the sites page, the site list, open its first site
+    driver rect edit >/dev/null
+    press Tab Down Return               # from the name to the input list, the password row, open it
+    driver rect input >/dev/null
+    xdotool type --delay 30 'New-Secret-77'
+    press Return                        # OK
+    driver gone input >/dev/null
+    press alt+a                         # Save (its label is Apply)
+    local saved
+    saved=$(driver box)
+    press Return
+    driver gone box >/dev/null
+    press alt+c                         # Close
+    driver gone edit >/dev/null
+    press alt+a                         # Apply
+    local applied
+    applied=$(driver box)
+    press Return
+    driver gone box >/dev/null
+    press Escape                        # the close question
+    local question
+    question=$(driver box)
+    press Return
+    wait "$tool_pid"
+    local status=$?
+    tool_pid=""
+    local exported
+    exported=$(QOVI_DATA_DIR=$(winpath "$WORK/keyboard") qovibank export --format csv)
+    [ "$saved" = "$(string IDS_CAPTION_INFO)|$(string IDS_SAVED)" ] && [ "$applied" = "$saved" ] &&
+        [ "$question" = "$(string IDS_CAPTION_INFO)|$(string IDS_CONFIRM_CLOSE)" ] && [ "$status" = 0 ] &&
+        grep -q 'Northwind Mail.*anna.berg,New-Secret-77' <<<"$exported" &&
+        [ "$(cat "$RECORDS/listener.txt")" = $'WM_CLOSE\nWM_CLOSE' ]
+    check "new password for a saved site by keyboard alone" $? "saved=[$saved] applied=[$applied] question=[$question] status=$status export=[$exported] listener=[$(cat "$RECORDS/listener.txt")]"
+}
+
 # ------------------------------------------------------------------ run --
 
 trap 'end_session >/dev/null 2>&1; rm -rf "$WORK"' EXIT
 if [ "$DPI" != 96 ]; then
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
 fi
-all_cases="case_switch_bank_off_and_on case_delete_two_sites case_new_password_for_a_site"
+all_cases="case_switch_bank_off_and_on case_delete_two_sites case_new_password_for_a_site case_new_password_by_keyboard"
 for case_name in ${ACCEPTANCE_CASES:-$all_cases}; do
     "$case_name"
     end_session

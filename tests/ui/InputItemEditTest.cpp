@@ -64,7 +64,7 @@ TEST_F(InputItemEditTest, OpensWithTheRowLabelTheValueAndMaskingByType)
         }));
         EXPECT_EQ(IDC_SITE_EDIT_CLOSE, openInputDialog(c.row));
         answerer.verifyAllAnswered();
-        EXPECT_EQ(listViewText(inputList(), c.row, 0) + L":", label);
+        EXPECT_EQ(L"&" + listViewText(inputList(), c.row, 0) + L":", label);  // its access key first
         EXPECT_EQ(c.shown, value);
         EXPECT_EQ(c.mask, mask);
         EXPECT_EQ(259, limit);

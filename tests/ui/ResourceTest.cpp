@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 #include <cstdlib>
+#include <cwctype>
 #include <memory>
 #include <set>
 #include <string>
@@ -53,6 +54,7 @@ const std::set<int> usedStringIds = {
     IDS_BUTTON_OPEN, IDS_BUTTON_DELETE, IDS_NAME_EXISTS, IDS_NAME_EMPTY, IDS_USER_NAME_EMPTY,
     IDS_PASSWORD_EMPTY, IDS_ROW_USER_NAME, IDS_ROW_PASSWORD, IDS_BANK_RESTORED, IDS_BANK_RESTORED_MISSING,
     IDS_BANK_UNREADABLE, IDS_BANK_BUSY, IDS_BANK_READ_FAILED, IDS_BANK_FOLDER_UNUSABLE, IDS_BANK_NEWER,
+    IDS_BUTTON_HELP, IDS_INPUT_EDIT_LABEL,
 };
 
 BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param)
@@ -500,6 +502,47 @@ TEST(Languages, EveryDialogHasTheControlsOfEnglish)
     }
 }
 
+// The labels and buttons of each window, and the skinned buttons' labels from
+// the string table, each have an access key no other has in that window. The
+// title lines and the settings page's description are no labels (they show
+// no prefix); OK and Cancel of the input item dialog keep Enter and Esc.
+TEST(Languages, AccessKeysAreUniqueInEveryWindow)
+{
+    struct Window { std::vector<int> dialogs, skinnedLabels; };
+    const Window windows[] = {
+        {{IDD_MAIN, IDD_SETTINGS_PAGE, IDD_SITE_LIST_PAGE},
+         {IDS_BUTTON_APPLY, IDS_BUTTON_CLOSE, IDS_BUTTON_OPEN, IDS_BUTTON_DELETE}},
+        {{IDD_SITE_EDIT}, {IDS_BUTTON_APPLY, IDS_BUTTON_CLOSE_EDIT, IDS_BUTTON_OPEN, IDS_BUTTON_DELETE}},
+        {{IDD_INPUT_ITEM_EDIT}, {IDS_INPUT_EDIT_LABEL}},  // the label's text: 1321 around a row's label
+    };
+    for (const Language& language : shippedLanguages) {
+        SCOPED_TRACE(narrow(language.locale));
+        for (const Window& window : windows) {
+            std::vector<std::wstring> texts;
+            for (int id : window.skinnedLabels)
+                texts.push_back(stringIn(language.id, id));
+            for (int id : window.dialogs) {
+                LanguageDialog d(language.id, id);
+                for (HWND control : childrenOf(d.dialog)) {
+                    const LONG style = GetWindowLongW(control, GWL_STYLE);
+                    const UINT code = static_cast<UINT>(SendMessageW(control, WM_GETDLGCODE, 0, 0));
+                    const bool label = (code & DLGC_STATIC) && !(style & SS_NOPREFIX);
+                    const bool checkBox = (code & DLGC_BUTTON) && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+                    if ((label && GetDlgCtrlID(control) != IDC_INPUT_EDIT_LABEL) || checkBox)
+                        texts.push_back(windowText(control));
+                }
+            }
+            std::set<wchar_t> keys;
+            for (const std::wstring& text : texts) {
+                const size_t at = text.find(L'&');  // none of the texts holds "&&"
+                const wchar_t key = at == std::wstring::npos || at + 1 == text.size() ? 0 : towupper(text[at + 1]);
+                EXPECT_NE(0, key) << "no access key: " << narrow(text);
+                EXPECT_TRUE(key == 0 || keys.insert(key).second) << "access key taken twice: " << narrow(text);
+            }
+        }
+    }
+}
+
 // ----------------------------------------------------------------- layout --
 
 namespace {
@@ -595,8 +638,8 @@ TEST(Languages, TextsFitTheirControls)
 }
 
 // The skin draws the button labels with GDI+ in "MS Shell Dlg", centred on
-// one line; a label wider than its button is cut at both ends. MeasureString
-// includes the padding DrawString leaves.
+// one line, the access key's "&" taken out; a label wider than its button is
+// cut at both ends. MeasureString includes the padding DrawString leaves.
 TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
 {
     struct Case { int dialog, button, label; };
@@ -609,6 +652,8 @@ TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
     Gdiplus::FontFamily family(skinFaceName.c_str(), nullptr);
     ASSERT_EQ(Gdiplus::Ok, family.GetLastStatus()) << "no font for \"MS Shell Dlg\" in GDI+";
     Gdiplus::Font font(&family, skinLabelEmSize(1.0f), Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    Gdiplus::StringFormat format;
+    format.SetHotkeyPrefix(Gdiplus::HotkeyPrefixShow);
     HDC dc = GetDC(nullptr);
     for (const Language& language : shippedLanguages) {
         SCOPED_TRACE(narrow(language.locale));
@@ -620,7 +665,7 @@ TEST(Languages, SkinnedButtonLabelsFitTheirButtons)
             Gdiplus::Graphics graphics(dc);
             Gdiplus::RectF bounds;
             graphics.MeasureString(label.c_str(), static_cast<INT>(label.size()), &font, Gdiplus::PointF(0, 0),
-                                   &bounds);
+                                   &format, &bounds);
             // The picture's frame and a pixel of air at each side.
             EXPECT_LE(bounds.Width + 6, static_cast<float>(room.cx)) << c.button << " \"" << narrow(label) << "\"";
             EXPECT_LE(bounds.Height, static_cast<float>(room.cy) + 2) << c.button;

@@ -34,6 +34,12 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     screenshot 01-settings-page main
     click_tab 1
     screenshot 02-site-list-page main
+    # The keyboard's focus, shown where it is: on a site, then on a footer button.
+    focus_main
+    press Tab Down
+    screenshot 02a-keyboard-focus-on-a-site main
+    press Tab Tab Tab
+    screenshot 02b-keyboard-focus-on-apply main
     # The typical event: a new password for a saved site.
     double_click_row sites IDC_SITE_LIST 0
     screenshot 03-site-edit-dialog edit

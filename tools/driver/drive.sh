@@ -57,6 +57,17 @@ click_tab() {
     point=$(driver tabat "$1") || return 1
     click_at $point
 }
+# Real key presses (xdotool names: Tab, shift+Tab, ctrl+Tab, alt+a, Return,
+# Escape, Down, ...) to the window that has the keyboard, one after another.
+press() { xdotool key --delay 150 "$@"; sleep 0.4; }
+# Gives the main window the keyboard, as starting a program does, without a
+# click (the X server has no window manager to do it).
+focus_main() {
+    local window
+    window=$(xdotool search --sync --name "^$(string IDS_MAIN_CAPTION)\$" | head -1) || return 1
+    xdotool windowfocus --sync "$window"
+    sleep 0.3
+}
 # Replaces the text of an edit control: click into it, select all, type.
 type_into() {
     click "$1" "$2" || return 1

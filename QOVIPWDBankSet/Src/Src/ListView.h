@@ -17,6 +17,16 @@ std::wstring rowText(HWND list, int row, int column);
 void setRowText(HWND list, int row, int column, const std::wstring& text);
 void insertColumn(HWND list, int column, int width, const std::wstring& header);
 
+// The keyboard of a list view in a dialog. Enter reaches the list, which tells
+// its parent NM_RETURN, instead of pressing the dialog's default button;
+// typing selects the next row whose text in nameColumn starts with what was
+// typed; and when the list gets the focus its first selected row becomes the
+// focused one, so that the arrow keys move on from the selection.
+void attachListKeyboard(HWND list, int nameColumn);
+
+// Whether a list view notification tells of a change in a row's selection.
+bool isSelectionChange(const NMHDR* header);
+
 // A column header from the string table. The strings are used as wsprintfW
 // formats without arguments: they carry no percent sign and stay under 256
 // characters in every language.

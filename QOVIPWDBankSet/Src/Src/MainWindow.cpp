@@ -60,6 +60,20 @@ int MainWindowState::runMainWindow(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     return runMessageLoop();
 }
 
+// The tab order is the order of the dialog's children. The pages go first, so
+// they lie above the tab control, which clips its siblings and never paints
+// over them; the tab control goes last, so Tab runs from the tab strip
+// through the page shown to the footer buttons and round again.
+static void arrangeTabOrder(HWND dialog)
+{
+    const UINT keepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    for (HWND page : {AppGlobals.hSiteListPage, AppGlobals.hSettingsPage}) {
+        if (page)
+            SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, keepPlace);
+    }
+    SetWindowPos(GetDlgItem(dialog, IDC_MAIN_TAB), HWND_BOTTOM, 0, 0, 0, 0, keepPlace);
+}
+
 bool MainWindowState::createMainWindow(HINSTANCE instance)
 {
     AppGlobals.hInstance = instance;
@@ -83,6 +97,7 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
     AppGlobals.hSettingsPage =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS_PAGE), dialog, SettingsPageProc, 0);
     attachSkinButtons(dialog, footerButtons, AppGlobals.mainState->buttons);
+    arrangeTabOrder(dialog);
     if (AppGlobals.hSiteListPage)
         ShowWindow(AppGlobals.hSiteListPage, SW_HIDE);
     if (AppGlobals.hSettingsPage)
@@ -133,16 +148,71 @@ bool confirmBankLoad(QOVIUserInfo* user)
 
 int MainWindowState::runMessageLoop()
 {
-    // No IsDialogMessageW: F1 opens help whichever window of the thread has the focus.
     MSG msg = {};
     while (GetMessageW(&msg, nullptr, 0, 0)) {
+        if (preprocessMessage(msg))
+            continue;
         TranslateMessage(&msg);
-        if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1)
-            OnQOVIHelp();
         DispatchMessageW(&msg);
     }
     EndDialog(AppGlobals.hMainDialog, 0);
     return static_cast<int>(msg.wParam);
+}
+
+static bool isKeyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// The page Ctrl+Tab and its kin ask for: 1 the next, -1 the previous, 0 none.
+static int pageStepOf(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN || !isKeyDown(VK_CONTROL) || isKeyDown(VK_MENU))
+        return 0;
+    switch (msg.wParam) {
+    case VK_TAB:
+        return isKeyDown(VK_SHIFT) ? -1 : 1;
+    case VK_NEXT:
+        return 1;
+    case VK_PRIOR:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+// Chooses the next or previous tab as a click on it would: the tab control's
+// TCN_SELCHANGE switches the page. A focus in the page that goes moves to the
+// first control of the page that comes; elsewhere it stays.
+static void switchPageByKeyboard(int step)
+{
+    HWND tabs = GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_TAB);
+    const int count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    if (count < 2)
+        return;
+    const int next = (static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) + step + count) % count;
+    HWND focus = GetFocus();
+    const bool focusInPage = IsChild(AppGlobals.hSettingsPage, focus) || IsChild(AppGlobals.hSiteListPage, focus);
+    SendMessageW(tabs, TCM_SETCURFOCUS, next, 0);
+    if (!focusInPage)
+        return;
+    HWND page = IsWindowVisible(AppGlobals.hSettingsPage) ? AppGlobals.hSettingsPage : AppGlobals.hSiteListPage;
+    if (HWND first = GetNextDlgTabItem(page, nullptr, FALSE))
+        SendMessageW(AppGlobals.hMainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+}
+
+bool preprocessMessage(MSG& msg)
+{
+    // F1 is help everywhere, and nothing else acts on it.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1) {
+        OnQOVIHelp();
+        return true;
+    }
+    HWND dialog = AppGlobals.hMainDialog;
+    if (!dialog || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
+        return false;
+    if (int step = pageStepOf(msg)) {
+        switchPageByKeyboard(step);
+        return true;
+    }
+    return IsDialogMessageW(dialog, &msg) != FALSE;
 }
 
 void MainWindowState::switchPage()
@@ -220,6 +290,7 @@ static void onMainCommand(HWND dialog, int id)
         onApplyClick();
         break;
     case IDC_MAIN_CLOSE:
+    case IDCANCEL:  // Esc, from the dialog manager: the same question as the close box
         SendMessageW(dialog, WM_CLOSE, 0, 0);
         break;
     case IDC_MAIN_HELP:
@@ -317,8 +388,10 @@ static INT_PTR mainDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARA
         onMainNotify(reinterpret_cast<const NMHDR*>(lParam));
         return 0;
     case WM_CLOSE:
+        // Handled: the dialog manager answers an unhandled WM_CLOSE with an
+        // IDCANCEL, which is Esc here and would ask a second time.
         onMainClose(dialog);
-        return 0;
+        return TRUE;
     case WM_DESTROY:
         onMainDestroy();
         return 1;

@@ -39,6 +39,14 @@ struct MainWindowState {
 
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The message loop's work on one message before it is dispatched. F1 opens
+// help whichever window of the thread has the focus. Keys of the main window
+// then go to the dialog manager (Tab and Shift+Tab through the page shown and
+// the footer buttons, access keys, Enter, Esc), and Ctrl+Tab, Ctrl+Shift+Tab,
+// Ctrl+PageDown and Ctrl+PageUp switch the pages. True when the message has
+// been handled and must be neither translated nor dispatched.
+bool preprocessMessage(MSG& msg);
+
 // Shows what loading the user's bank found; false when the tool must end.
 bool confirmBankLoad(QOVIUserInfo* user);
 

@@ -72,11 +72,7 @@ SiteEditState::~SiteEditState()
 
 void SiteEditState::followSelection()
 {
-    const int selected = selectedCount(listView);
-    buttons.setAvailable(OPEN_SLOT, selected == 1);
-    buttons.setAvailable(REMOVE_SLOT, selected >= 1);
-    InvalidateRect(buttons.windows[OPEN_SLOT], nullptr, TRUE);
-    InvalidateRect(buttons.windows[REMOVE_SLOT], nullptr, TRUE);
+    buttons.followSelectedRows(OPEN_SLOT, REMOVE_SLOT, selectedCount(listView));
 }
 
 void SiteEditState::loadSiteName(HWND dialog)
@@ -298,6 +294,7 @@ static void onSiteEditInitDialog(HWND dialog)
     if (!state)
         return;
     state->listView = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS);
+    attachListKeyboard(state->listView, 0);  // typing finds a row by its label
     state->loadSiteName(dialog);
     state->fillInputList();
     attachSkinButtons(dialog, siteEditButtons, state->buttons);
@@ -366,18 +363,26 @@ static INT_PTR onSiteEditCommand(HWND dialog, int id)
     }
 }
 
+// A double click and Enter open the selected input item; Delete removes the
+// selected items as button 323 does; buttons 324 and 323 follow every change
+// of the selection, by mouse or keyboard.
 static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
 {
     SiteEditState* state = AppGlobals.siteEditState;
     if (!state || header->idFrom != IDC_SITE_EDIT_INPUTS)
         return FALSE;
-    if (header->code == static_cast<UINT>(NM_DBLCLK)) {
+    if (header->code == static_cast<UINT>(NM_DBLCLK) || header->code == static_cast<UINT>(NM_RETURN)) {
         AppGlobals.hSiteEditDialog = dialog;
         state->openSelectedInput(dialog);
         return FALSE;
     }
-    if (header->code == static_cast<UINT>(NM_CLICK)) {
+    if (isSelectionChange(header)) {
         state->followSelection();
+        return TRUE;
+    }
+    if (header->code == static_cast<UINT>(LVN_KEYDOWN) &&
+        reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+        state->deleteSelectedInputs(dialog);
         return TRUE;
     }
     return FALSE;

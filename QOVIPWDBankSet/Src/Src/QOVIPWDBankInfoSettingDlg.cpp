@@ -60,11 +60,7 @@ SiteListPageState::~SiteListPageState()
 
 void SiteListPageState::followSelection()
 {
-    const int selected = selectedCount(listView);
-    buttons.setAvailable(OPEN_SLOT, selected == 1);
-    buttons.setAvailable(DELETE_SLOT, selected >= 1);
-    for (int slot = 0; slot < SITE_LIST_BUTTON_COUNT; ++slot)
-        InvalidateRect(buttons.windows[slot], nullptr, TRUE);
+    buttons.followSelectedRows(OPEN_SLOT, DELETE_SLOT, selectedCount(listView));
 }
 
 void SiteListPageState::fillSiteList()
@@ -233,6 +229,7 @@ static void onSiteListInitDialog(HWND page)
     if (!state)
         return;
     state->listView = GetDlgItem(page, IDC_SITE_LIST);
+    attachListKeyboard(state->listView, 1);  // typing finds a site by its name
     attachSkinButtons(page, siteListButtons, state->buttons);
     state->fillSiteList();
     SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
@@ -245,12 +242,15 @@ static void onSiteListShow(BOOL shown)
         AppGlobals.siteListState->ensureFilled();
 }
 
+// A double click and Enter open the selected site; Delete asks to delete the
+// selected sites; the buttons follow every change of the selection, by mouse
+// or keyboard.
 static INT_PTR onSiteListNotify(const NMHDR* header)
 {
     if (header->idFrom != IDC_SITE_LIST)
         return FALSE;
     SiteListPageState* state = AppGlobals.siteListState;
-    if (header->code == static_cast<UINT>(NM_DBLCLK)) {
+    if (header->code == static_cast<UINT>(NM_DBLCLK) || header->code == static_cast<UINT>(NM_RETURN)) {
         if (state) {
             state->openSelectedSite();
             bringMainWindowForward();
@@ -265,8 +265,13 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
         SetWindowLongPtrW(GetParent(header->hwndFrom), DWLP_MSGRESULT, TRUE);
         return TRUE;
     }
-    if (header->code == static_cast<UINT>(NM_CLICK)) {
+    if (isSelectionChange(header)) {
         state->followSelection();
+        return TRUE;
+    }
+    if (header->code == static_cast<UINT>(LVN_KEYDOWN) &&
+        reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+        state->deleteSelectedSites();
         return TRUE;
     }
     return FALSE;
@@ -314,9 +319,14 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         EndPaint(page, &paint);
         return TRUE;
     }
+    case WM_CTLCOLORSTATIC:
+        // The list's label lies on the white body of the background picture.
+        SetBkColor(reinterpret_cast<HDC>(wParam), SKIN_PAGE_WHITE);
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     case WM_ERASEBKGND:
         // Not a colour message: any nonzero value says "erased", and the
-        // stock brush is such a value. Nothing is painted; the list covers the page.
+        // stock brush is such a value. Nothing is painted: the main window's
+        // background shows around the list, its label and the buttons.
         return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
     case WM_PWDBANK_EDITOR_CLOSED:
         // The edit dialog has gone: neither button may stay shown hovered or pressed.

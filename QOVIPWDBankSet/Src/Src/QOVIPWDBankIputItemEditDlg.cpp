@@ -14,6 +14,9 @@ static const wchar_t LOG_PATH[] = L".\\Src\\Src\\QOVIPWDBankIputItemEditDlg.cpp"
 // Values pass through buffers of this size; the edit takes at most one less,
 // so nothing is cut.
 static const int VALUE_CHARS = 260;
+// The label: a row label of at most 259 characters in a short format;
+// wsprintfW writes no more than 1024.
+static const int LABEL_CHARS = 1024;
 
 namespace {
 
@@ -82,7 +85,11 @@ void InputItemEditState::initInputItemEdit(HWND dialog)
     int row = firstSelectedRow(list);
     readListText(list, row, 0, itemLabel);
     readListText(list, row, 2, oldValue);
-    SetDlgItemTextW(dialog, IDC_INPUT_EDIT_LABEL, (itemLabel + L":").c_str());
+    // The label gives the edit its access key and its name; each language
+    // places the key in its own way around the row's label.
+    wchar_t label[LABEL_CHARS] = {};
+    wsprintfW(label, loadResString(IDS_INPUT_EDIT_LABEL).c_str(), itemLabel.c_str());
+    SetDlgItemTextW(dialog, IDC_INPUT_EDIT_LABEL, label);
 
     // Masking follows the item's type, whatever the template says.
     HWND edit = GetDlgItem(dialog, IDC_INPUT_EDIT_VALUE);

@@ -167,12 +167,27 @@ void SkinButtonGroup::showAllNormal()
     }
 }
 
+void SkinButtonGroup::followSelectedRows(int openSlot, int removeSlot, int selected)
+{
+    const int wanted[] = {selected == 1, selected >= 1};
+    const int slots[] = {openSlot, removeSlot};
+    for (int i = 0; i < 2; ++i) {
+        if (available[slots[i]] == wanted[i])
+            continue;
+        setAvailable(slots[i], wanted[i] != 0);
+        InvalidateRect(windows[slots[i]], nullptr, TRUE);
+    }
+}
+
 void attachSkinButtons(HWND owner, const SkinButtonSet& set, SkinButtonGroup& group)
 {
     for (int slot = 0; slot < set.count; ++slot) {
+        const int labelId = set.slots[slot].labelId;
         group.windows[slot] = GetDlgItem(owner, set.slots[slot].controlId);
         SetWindowSubclass(group.windows[slot], SkinButtonProc, slot, reinterpret_cast<DWORD_PTR>(&set));
-        if (set.slots[slot].labelId == 0)
+        // A help button draws the icon and is named by the word.
+        SetWindowTextW(group.windows[slot], loadResString(labelId ? labelId : IDS_BUTTON_HELP).c_str());
+        if (labelId == 0)
             group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
     }
 }
@@ -254,6 +269,12 @@ static void onSkinButtonDown(HWND button, LPARAM lParam, SkinButtonLook& look, S
     repaintButton(button);
 }
 
+// The owner runs the button's action.
+static void clickSkinButton(HWND button, const SkinButtonSlot& slot)
+{
+    SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(slot.controlId, BN_CLICKED), 0);
+}
+
 // The release ends the press whether or not it is a click; the look stays
 // until the next move. The capture goes before the click is sent: the action
 // may open a modal dialog or a message box that needs the mouse.
@@ -262,7 +283,7 @@ static void onSkinButtonUp(HWND button, LPARAM lParam, const SkinButtonSlot& slo
     const bool inside = isPointInButton(button, lParam);
     ReleaseCapture();
     if (inside)
-        SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(slot.controlId, BN_CLICKED), 0);
+        clickSkinButton(button, slot);
 }
 
 static void onSkinMouseLeave(HWND button, SkinButtonLook& look, SkinRepaintFlags* flags)
@@ -278,19 +299,58 @@ static void onSkinMouseLeave(HWND button, SkinButtonLook& look, SkinRepaintFlags
     repaintButton(button);
 }
 
+// Enter and Space reach a focused button. Enter clicks at once; Space shows
+// the button pressed and clicks when it is let go, as the standard button
+// does. False for any other key.
+static bool onSkinKey(HWND button, UINT message, WPARAM key, LPARAM flags, SkinButtonLook& look,
+                      const SkinButtonSlot& slot)
+{
+    const LPARAM WAS_DOWN = 1 << 30;  // an auto-repeat of a key held down
+    if (key == VK_RETURN && message == WM_KEYDOWN) {
+        clickSkinButton(button, slot);
+        return true;
+    }
+    if (key != VK_SPACE)
+        return false;
+    if (message == WM_KEYDOWN && !(flags & WAS_DOWN)) {
+        look.spaceHeld = true;
+        setLook(look, 0, 0, 1);
+        repaintButton(button);
+    } else if (message == WM_KEYUP && look.spaceHeld) {
+        look.spaceHeld = false;
+        setLook(look, 1, 0, 0);
+        repaintButton(button);
+        clickSkinButton(button, slot);
+    }
+    return true;
+}
+
+// Whether the dialog manager asks about a press of Enter: it sends
+// WM_GETDLGCODE with the key message it is about to act on.
+static bool asksAboutEnter(LPARAM lParam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    return msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN;
+}
+
 static void paintSkinButton(HWND button, const SkinButtonSlot& slot, const SkinButtonGroup& group, int index)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(button, &paint);
     RECT client;
     GetClientRect(button, &client);
-    renderSkinButton(dc, client.right, client.bottom, slot, group, index);
+    const LRESULT hidden = SendMessageW(button, WM_QUERYUISTATE, 0, 0);
+    SkinButtonCues cues;
+    cues.focusRect = GetFocus() == button && !(hidden & UISF_HIDEFOCUS);
+    cues.accessKeys = !(hidden & UISF_HIDEACCEL);
+    renderSkinButton(dc, client.right, client.bottom, slot, group, index, cues);
     EndPaint(button, &paint);
 }
 
 // The mouse messages never reach the standard button: a click neither takes
-// the focus nor makes a BN_CLICKED of its own. Everything else does, so the
-// keyboard still works the button the standard way.
+// the focus nor makes a BN_CLICKED of its own. The keys that press a button
+// and the messages at which the standard button would paint itself are
+// handled here too; everything else goes the standard way.
 static LRESULT skinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam, const SkinButtonSet& set,
                                  int index)
 {
@@ -323,6 +383,37 @@ static LRESULT skinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARA
     case WM_PAINT:
         paintSkinButton(button, set.slots[index], *group, index);
         return 1;
+    case WM_GETDLGCODE:
+        // Enter goes to the focused button itself: the dialog manager would
+        // send the command to the dialog whose keys it handles, the main
+        // dialog, which does not own the list page's buttons.
+        return DefSubclassProc(button, message, wParam, lParam) | (asksAboutEnter(lParam) ? DLGC_WANTALLKEYS : 0);
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        if (onSkinKey(button, message, wParam, lParam, look, set.slots[index]))
+            return 0;
+        return DefSubclassProc(button, message, wParam, lParam);
+    case BM_CLICK:
+        // The dialog manager's press for an access key.
+        if (IsWindowEnabled(button))
+            clickSkinButton(button, set.slots[index]);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case WM_UPDATEUISTATE: {
+        // The standard button would paint itself straight onto the screen
+        // here, over the skin. The default processing does the rest (keeps
+        // the text, passes the UI state on) and the skin repaints.
+        if (message == WM_KILLFOCUS && look.spaceHeld) {
+            look.spaceHeld = false;
+            setLook(look, 1, 0, 0);
+        }
+        const LRESULT result = DefWindowProcW(button, message, wParam, lParam);
+        repaintButton(button);
+        return result;
+    }
     default:
         return DefSubclassProc(button, message, wParam, lParam);
     }
@@ -352,8 +443,10 @@ static int imageForLook(const SkinButtonLook& look, const SkinButtonSlot& slot)
     return 0;
 }
 
-void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
-                      int index)
+// The image and the label or icon; the label underlines its access key when
+// accessKeys says so and hides the "&" otherwise.
+static void drawSkinButtonFace(HDC dc, int width, int height, const SkinButtonSlot& slot,
+                               const SkinButtonGroup& group, int index, bool accessKeys)
 {
     Gdiplus::Graphics graphics(dc);
     SkinImage face;
@@ -377,9 +470,24 @@ void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot,
     Gdiplus::StringFormat format(0, 0);
     format.SetAlignment(Gdiplus::StringAlignmentCenter);
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetHotkeyPrefix(accessKeys ? Gdiplus::HotkeyPrefixShow : Gdiplus::HotkeyPrefixHide);
     const bool grey = slot.greyWhenUnavailable && group.available[index] == 0;
     Gdiplus::SolidBrush brush(Gdiplus::Color(grey ? SKIN_UNAVAILABLE_LABEL_COLOR : SKIN_LABEL_COLOR));
     graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), &font,
                         Gdiplus::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)), &format,
                         &brush);
+}
+
+// The focus rectangle keeps clear of the pictures' one-pixel frame.
+static const int FOCUS_RECT_INSET = 3;
+
+void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
+                      int index, SkinButtonCues cues)
+{
+    drawSkinButtonFace(dc, width, height, slot, group, index, cues.accessKeys);
+    if (cues.focusRect) {
+        RECT focus = {0, 0, width, height};
+        InflateRect(&focus, -FOCUS_RECT_INSET, -FOCUS_RECT_INSET);
+        DrawFocusRect(dc, &focus);
+    }
 }

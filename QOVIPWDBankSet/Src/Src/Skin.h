@@ -70,7 +70,10 @@ void drawSkinBackground(HWND window, HDC dc, const SkinImage& background);
 // data. From then on the button is drawn from the skin images and follows the
 // mouse itself. A press and a release inside the button is a click: the
 // button sends its parent the WM_COMMAND (BN_CLICKED) the standard button
-// would send, and the owner's dialog procedure runs the action.
+// would send, and the owner's dialog procedure runs the action. With the
+// keyboard focus it draws a focus rectangle and is pressed by Space, Enter
+// or its access key. Its label is its window text too, so that the dialog
+// manager finds the access key and assistive technology reads the name.
 
 // The look of one skinned button: exactly one of normal, hover and pressed
 // is 1; tracking is nonzero while a mouse-leave notification is requested.
@@ -79,6 +82,7 @@ struct SkinButtonLook {
     int hover = 0;
     int pressed = 0;
     int tracking = 0;
+    bool spaceHeld = false;  // pressed with Space: a click when it is let go
 };
 
 // One set per window. They limit repaints to the transitions (into hover or
@@ -94,7 +98,7 @@ struct SkinRepaintFlags {
 struct SkinButtonSlot {
     int controlId;
     int normalImage, hoverImage, pressedImage;
-    int labelId;              // string of the label; 0 draws the help icon instead
+    int labelId;              // string of the label, "&" before its access key; 0 draws the help icon instead
     int imageTop;             // the image rectangle starts this far down (0 or 1)
     bool footerExtraHeight;   // the image is skinFooterExtraHeight() taller than the button
     float iconBias;           // help icon x = (w - s + iconBias) / 2
@@ -114,6 +118,10 @@ struct SkinButtonGroup {
     void setAvailable(int slot, bool enabled);
     // Every button shows its normal look again; tracking stays, nothing is repainted.
     void showAllNormal();
+    // A list's open and remove buttons follow the number of selected rows:
+    // open for exactly one, remove for any. Buttons that stay as they are
+    // are left alone, so that thousands of rows changing at once stay cheap.
+    void followSelectedRows(int openSlot, int removeSlot, int selected);
 
     HWND windows[SKIN_MAX_BUTTONS] = {};
     SkinButtonLook looks[SKIN_MAX_BUTTONS];
@@ -145,7 +153,14 @@ void attachSkinButtons(HWND owner, const SkinButtonSet& set, SkinButtonGroup& gr
 LRESULT CALLBACK SkinButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR slot,
                                 DWORD_PTR set);
 
+// The keyboard cues a button shows, as the window's UI state says: Windows
+// hides them until the keyboard is used.
+struct SkinButtonCues {
+    bool focusRect = false;   // the button has the focus and focus cues are shown
+    bool accessKeys = false;  // access keys are underlined
+};
+
 // Draws slot index of the group in its current look into a DC of the
 // button's client size.
 void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
-                      int index);
+                      int index, SkinButtonCues cues = SkinButtonCues());
