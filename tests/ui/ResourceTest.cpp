@@ -108,7 +108,7 @@ TEST(Resources, SkinPicturesHaveTheirSizesCopiesAndColours)
 // every dialog with the controls of en-US (id, class and style, in order);
 // the skinned labels (GDI+, centred on one line, cut at both ends when too
 // wide) fitting their buttons with room for the picture's frame.
-TEST(Languages, EveryLanguageHasEnglishsStringsAndControlsAndItsLabelsFit)
+TEST(Languages, EveryLanguageHasTheStringsAndControlsOfEnglishAndLabelsThatFit)
 {
     auto controlsOf = [](HWND dialog) {
         std::vector<std::tuple<int, std::wstring, LONG>> controls;
