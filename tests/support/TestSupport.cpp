@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include <commctrl.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <string>
@@ -8,28 +8,6 @@
 namespace qovitest {
 
 // ------------------------------------------------------------------ files --
-
-static void removeTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(folder.c_str());
-}
 
 TempFolder::TempFolder()
 {
@@ -46,7 +24,14 @@ TempFolder::TempFolder()
     }
 }
 
-TempFolder::~TempFolder() { removeTree(path_); }
+// The folder goes with everything in it, read-only files included.
+TempFolder::~TempFolder()
+{
+    std::wstring from = path_ + L'\0';  // a list of paths, ended by an empty one
+    SHFILEOPSTRUCTW remove = {nullptr, FO_DELETE, from.c_str(), nullptr,
+                              FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT};
+    SHFileOperationW(&remove);
+}
 
 ScopedEnvironment::ScopedEnvironment(const std::wstring& name, const std::wstring& value) : name_(name)
 {
@@ -127,7 +112,7 @@ std::string narrow(const std::wstring& text)
     return result;
 }
 
-// -------------------------------------------------------------- messages --
+// ------------------------------------------------------------- windows --
 
 void pumpMessages(DWORD quietMs, DWORD maxMs)
 {
@@ -150,22 +135,6 @@ void pumpMessages(DWORD quietMs, DWORD maxMs)
     }
 }
 
-int countAndRemovePosted(HWND window, UINT message)
-{
-    int count = 0;
-    MSG msg;
-    while (PeekMessageW(&msg, window, message, message, PM_REMOVE))
-        ++count;
-    return count;
-}
-
-// ------------------------------------------------------------- windows --
-
-HWND createDialogFromResources(HINSTANCE module, int templateId, DLGPROC procedure, HWND parent, LPARAM param)
-{
-    return CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), parent, procedure, param);
-}
-
 std::wstring windowText(HWND window)
 {
     int length = GetWindowTextLengthW(window);
@@ -180,67 +149,14 @@ LRESULT sendMouse(HWND window, UINT message, int x, int y, WPARAM keys)
     return SendMessageW(window, message, keys, MAKELPARAM(x, y));
 }
 
-void clickWindow(HWND window, int x, int y)
+void clickWindow(HWND window)
 {
     RECT client;
     GetClientRect(window, &client);
-    if (x < 0)
-        x = client.right / 2;
-    if (y < 0)
-        y = client.bottom / 2;
+    const int x = client.right / 2, y = client.bottom / 2;
     sendMouse(window, WM_MOUSEMOVE, x, y);
     sendMouse(window, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
     sendMouse(window, WM_LBUTTONUP, x, y);
-}
-
-// ------------------------------------------------------------ list views --
-
-int listViewRowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-std::wstring listViewText(HWND list, int row, int column)
-{
-    wchar_t buffer[1024] = {};
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = 1024;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-std::vector<int> listViewSelectedRows(HWND list)
-{
-    std::vector<int> rows;
-    int row = -1;
-    while ((row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0)
-        rows.push_back(row);
-    return rows;
-}
-
-LRESULT notifyListView(HWND list, int code)
-{
-    NMITEMACTIVATE notify = {};
-    notify.hdr.hwndFrom = list;
-    notify.hdr.idFrom = GetDlgCtrlID(list);
-    notify.hdr.code = code;
-    notify.iItem = -1;
-    std::vector<int> rows = listViewSelectedRows(list);
-    if (!rows.empty())
-        notify.iItem = rows.front();
-    return SendMessageW(GetParent(list), WM_NOTIFY, notify.hdr.idFrom, reinterpret_cast<LPARAM>(&notify));
-}
-
-void selectListViewRows(HWND list, std::initializer_list<int> rows)
-{
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED;
-    item.state = 0;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    for (int row : rows) {
-        item.state = LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    }
-    notifyListView(list, NM_CLICK);
 }
 
 // ------------------------------------------------------ modal answering --
@@ -273,6 +189,7 @@ ModalAnswerer::ModalAnswerer(DWORD watchdogMs)
 
 ModalAnswerer::~ModalAnswerer()
 {
+    EXPECT_EQ(next_, steps_.size()) << "expected dialogs that never appeared: " << (steps_.size() - next_);
     if (timer_)
         KillTimer(nullptr, timer_);
     if (hook_)
@@ -280,9 +197,14 @@ ModalAnswerer::~ModalAnswerer()
     activeAnswerer = nullptr;
 }
 
-ModalAnswerer& ModalAnswerer::expectBox(int button, const std::wstring& caption, const std::wstring& text)
+ModalAnswerer& ModalAnswerer::expectBox(int button, const std::wstring& caption, const std::wstring& text,
+                                        std::function<void()> meanwhile)
 {
-    steps_.push_back(Step{true, button, caption, text, nullptr});
+    steps_.push_back(Step{true, button, caption, text, [meanwhile, button](HWND box) {
+                              if (meanwhile)
+                                  meanwhile();
+                              PostMessageW(box, WM_COMMAND, button, 0);
+                          }});
     return *this;
 }
 
@@ -292,11 +214,6 @@ ModalAnswerer& ModalAnswerer::expectDialog(std::function<void(HWND)> action)
     return *this;
 }
 
-void ModalAnswerer::verifyAllAnswered() const
-{
-    EXPECT_EQ(next_, steps_.size()) << "expected dialogs that never appeared: " << (steps_.size() - next_);
-}
-
 LRESULT CALLBACK ModalAnswerer::cbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && activeAnswerer)
@@ -304,44 +221,48 @@ LRESULT CALLBACK ModalAnswerer::cbtProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Steps run from the thread's message loop (the modal loop of the
+// dialog or a loop nested in it), not inside the hook, so they may send
+// messages and open further dialogs: a zero-time thread timer carries them.
+static std::vector<std::pair<UINT_PTR, std::function<void()>>> deferredSteps;
+
+static void CALLBACK runDeferredStep(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    for (auto it = deferredSteps.begin(); it != deferredSteps.end(); ++it) {
+        if (it->first == timer) {
+            std::function<void()> step = std::move(it->second);
+            deferredSteps.erase(it);
+            step();
+            return;
+        }
+    }
+}
+
 void ModalAnswerer::onActivate(HWND window)
 {
-    if (!isDialogWindow(window))
-        return;
-    // A dialog activated again (its message box closed) is not a new one.
-    if (std::find(handled_.begin(), handled_.end(), window) != handled_.end())
-        return;
-    // Modeless dialogs the test created itself are not answered.
-    if (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)
+    // A dialog activated again (its message box closed) is not a new one, and
+    // modeless dialogs the test created itself are not answered.
+    if (!isDialogWindow(window) || std::find(handled_.begin(), handled_.end(), window) != handled_.end() ||
+        (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD))
         return;
     handled_.push_back(window);
-
-    SeenDialog seen;
-    seen.caption = windowText(window);
-    HWND textControl = GetDlgItem(window, 0xFFFF);
-    seen.messageBox = textControl != nullptr;
-    if (textControl)
-        seen.text = windowText(textControl);
-    seen_.push_back(seen);
-
+    const std::string caption = narrow(windowText(window)), text = narrow(windowText(GetDlgItem(window, 0xFFFF)));
     if (next_ >= steps_.size()) {
-        ADD_FAILURE() << "unexpected dialog \"" << narrow(seen.caption) << "\": " << narrow(seen.text);
+        ADD_FAILURE() << "unexpected dialog \"" << caption << "\": " << text;
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
         return;
     }
     const Step& step = steps_[next_++];
-    if (step.messageBox) {
-        EXPECT_TRUE(seen.messageBox) << "expected a message box, got dialog \"" << narrow(seen.caption) << "\"";
-        if (!step.caption.empty()) {
-            EXPECT_EQ(narrow(step.caption), narrow(seen.caption));
-        }
-        if (!step.text.empty()) {
-            EXPECT_EQ(narrow(step.text), narrow(seen.text));
-        }
-        PostMessageW(window, WM_COMMAND, step.button, 0);
-    } else {
-        step.action(window);
+    EXPECT_EQ(step.messageBox, GetDlgItem(window, 0xFFFF) != nullptr) << "a message box or a dialog: " << caption;
+    if (!step.caption.empty()) {
+        EXPECT_EQ(narrow(step.caption), caption);
     }
+    if (!step.text.empty()) {
+        EXPECT_EQ(narrow(step.text), text);
+    }
+    std::function<void(HWND)> action = step.action;
+    deferredSteps.emplace_back(SetTimer(nullptr, 0, 0, runDeferredStep), [action, window] { action(window); });
 }
 
 static BOOL CALLBACK cancelDialogProc(HWND window, LPARAM)
@@ -460,13 +381,6 @@ bool waitUntil(const std::function<bool()>& predicate, DWORD timeoutMs)
         Sleep(10);
     }
     return true;
-}
-
-HWND waitForWindow(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs)
-{
-    HWND window = nullptr;
-    waitUntil([&] { return (window = FindWindowW(className, caption)) != nullptr; }, timeoutMs);
-    return window;
 }
 
 }  // namespace qovitest

@@ -1,14 +1,14 @@
-// TestSupport.h - helpers for driving real Win32 windows from GoogleTest.
+// TestSupport.h - helpers for driving real Win32 windows and processes from
+// GoogleTest.
 //
-// Everything here runs on the test's own thread: dialogs are created from the
-// real resources, messages are pumped until the queue is quiet, mouse actions
-// are the messages a real click produces, and message boxes or nested modal
-// dialogs are answered from a thread-local CBT hook.
+// Everything here runs on the test's own thread: messages are pumped until
+// the queue is quiet, mouse actions are the messages a real click produces,
+// and message boxes or nested modal dialogs are answered from a thread-local
+// CBT hook.
 #pragma once
 
 #include <windows.h>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -47,62 +47,39 @@ private:
 std::string readFileBytes(const std::wstring& path);
 bool writeFileBytes(const std::wstring& path, const std::string& bytes);
 bool fileExists(const std::wstring& path);
-std::vector<std::wstring> listFolder(const std::wstring& folder);
+std::vector<std::wstring> listFolder(const std::wstring& folder);  // sorted names
 
 // Folder of the running test executable (the build's bin folder).
 std::wstring exeFolder();
 
 std::string narrow(const std::wstring& text);  // UTF-8
 
-// -------------------------------------------------------------- messages --
+// ------------------------------------------------------------- windows --
 
 // Dispatches this thread's messages until none has arrived for quietMs
 // (and at most maxMs in all).
 void pumpMessages(DWORD quietMs = 20, DWORD maxMs = 5000);
 
-// Removes every queued message of this thread for this window and message,
-// returning how many there were.
-int countAndRemovePosted(HWND window, UINT message);
-
-// ------------------------------------------------------------- windows --
-
-// Creates a modeless dialog from the template of the given module.
-HWND createDialogFromResources(HINSTANCE module, int templateId, DLGPROC procedure, HWND parent = nullptr,
-                               LPARAM param = 0);
 
 std::wstring windowText(HWND window);
 
-// Sends the messages of a real left click at client point (x, y) of the
-// window: a move, the press and the release. x or y < 0 means the centre.
-void clickWindow(HWND window, int x = -1, int y = -1);
 // One mouse message at client point (x, y).
 LRESULT sendMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
-
-// ------------------------------------------------------------ list views --
-
-int listViewRowCount(HWND list);
-std::wstring listViewText(HWND list, int row, int column);
-std::vector<int> listViewSelectedRows(HWND list);
-// Selects exactly these rows, then tells the list's parent NM_CLICK as a
-// mouse click in the list would.
-void selectListViewRows(HWND list, std::initializer_list<int> rows);
-// Sends the parent the NM_CLICK or NM_DBLCLK a click on the list produces.
-LRESULT notifyListView(HWND list, int code);
+// The messages of a real left click at the window's centre: a move, the
+// press and the release.
+void clickWindow(HWND window);
 
 // ------------------------------------------------------ modal answering --
 
-struct SeenDialog {
-    std::wstring caption;
-    std::wstring text;   // a message box's text (control 0xFFFF), else empty
-    bool messageBox = false;
-};
-
 // Answers, in order, the dialogs (class "#32770") that become active on this
 // thread while it exists: each expectation takes the next newly activated
-// one. A message box is answered by posting WM_COMMAND with the expected
-// button; a dialog step runs its action. A dialog that no expectation was
-// left for fails the test and is cancelled. A watchdog timer fails the test
-// and cancels whatever is open if nothing ends within the time limit.
+// one. A message box must show the expected caption and text (empty: any)
+// and is answered with the expected button, after the meanwhile action if
+// there is one; a dialog step runs its action. Actions run from the dialog's
+// modal loop, so they may act on windows as a user would. A dialog no
+// expectation was left for fails the test and is cancelled; so do
+// expectations left over when the answerer goes. A watchdog timer fails the
+// test and cancels whatever is open if nothing ends within the time limit.
 class ModalAnswerer {
 public:
     explicit ModalAnswerer(DWORD watchdogMs = 10000);
@@ -110,15 +87,9 @@ public:
     ModalAnswerer(const ModalAnswerer&) = delete;
     ModalAnswerer& operator=(const ModalAnswerer&) = delete;
 
-    // Expects a message box with this caption and text (empty = any) and presses button.
-    ModalAnswerer& expectBox(int button, const std::wstring& caption = L"", const std::wstring& text = L"");
-    // Expects a dialog; action runs inside the hook, so it must only post.
+    ModalAnswerer& expectBox(int button, const std::wstring& caption = L"", const std::wstring& text = L"",
+                             std::function<void()> meanwhile = nullptr);
     ModalAnswerer& expectDialog(std::function<void(HWND)> action);
-
-    const std::vector<SeenDialog>& seen() const { return seen_; }
-    size_t pending() const { return steps_.size() - next_; }
-    // Fails the test when expectations are left over.
-    void verifyAllAnswered() const;
 
 private:
     struct Step {
@@ -136,7 +107,6 @@ private:
     std::vector<Step> steps_;
     size_t next_ = 0;
     std::vector<HWND> handled_;
-    std::vector<SeenDialog> seen_;
 };
 
 // ------------------------------------------------------------ processes --
@@ -165,11 +135,7 @@ private:
 long runProcess(const std::wstring& exe, const std::wstring& arguments, std::string* output = nullptr,
                 DWORD timeoutMs = 30000);
 
-// Waits until a top-level window of the class (and caption, when given)
-// exists; returns it or null.
-HWND waitForWindow(const wchar_t* className, const wchar_t* caption = nullptr, DWORD timeoutMs = 10000);
-
-// Polls until predicate() is true or the time is up.
+// Polls until predicate() is true or the time is up, pumping this thread's messages.
 bool waitUntil(const std::function<bool()>& predicate, DWORD timeoutMs = 10000);
 
 }  // namespace qovitest

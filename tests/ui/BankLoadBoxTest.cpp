@@ -1,15 +1,15 @@
 // What start-up tells the user about loading the bank, with the real store.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include "FPGlobal.h"
 #include "UiFixture.h"
-#include "resource.h"
 
 using namespace qovitest;
 
 namespace {
 
-class BankLoadBoxTest : public MainWindowFixture {
+class BankLoadBoxTest : public UiFixture {
 protected:
     // Two saved generations of one site each: the backup holds "Old".
     void saveTwoGenerations()
@@ -58,27 +58,29 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
             ASSERT_TRUE(writeFileBytes(bankFile + (i ? L".bak" : L""), "damaged"));
 
         ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", c.failCalls);
-        ModalAnswerer answerer;
-        // The main dialog becomes active when its controls take the focus,
-        // hidden as it is, before the box comes.
-        answerer.expectDialog([](HWND) {}).expectDialog([&](HWND box) {
-            SetEnvironmentVariableW(L"QOVI_TEST_FAIL_CALLS", nullptr);  // a retry finds the bank free
-            PostMessageW(box, WM_COMMAND, c.answer, 0);
-        });
-        startState.reset(new MainWindowState(false));
-        EXPECT_EQ(c.opens, startState->createMainWindow(AppGlobals.hInstance));
-        pumpMessages();
-        answerer.verifyAllAnswered();
-        ASSERT_EQ(2u, answerer.seen().size());
-        EXPECT_EQ(0u, answerer.seen()[1].text.find(loadResString(c.text))) << narrow(answerer.seen()[1].text);
+        std::wstring boxText;
+        std::unique_ptr<MainWindowState> start(new MainWindowState(false));
+        {
+            ModalAnswerer answerer;
+            // The main dialog becomes active when its controls take the focus,
+            // hidden as it is, before the box comes.
+            answerer.expectDialog([](HWND) {}).expectBox(c.answer, L"", L"", [&] {
+                boxText = windowText(GetDlgItem(GetActiveWindow(), 0xFFFF));
+                SetEnvironmentVariableW(L"QOVI_TEST_FAIL_CALLS", nullptr);  // a retry finds the bank free
+            });
+            EXPECT_EQ(c.opens, start->createMainWindow(AppGlobals.hInstance));
+            pumpMessages();
+        }
+        EXPECT_EQ(0u, boxText.find(loadResString(c.text))) << narrow(boxText);
         EXPECT_EQ(c.opens, AppGlobals.hMainDialog != nullptr && IsWindow(AppGlobals.hMainDialog));
         if (c.opens) {
             ShowWindow(AppGlobals.hSiteListPage, SW_SHOW);
-            HWND list = GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST);
-            EXPECT_EQ(c.firstSite, listViewRowCount(list) ? listViewText(list, 0, 1) : L"");
+            Strings names = columnOf(siteList(), 1);
+            EXPECT_EQ(c.firstSite, names.empty() ? L"" : names[0]);
             EXPECT_EQ(0, AppGlobals.currentUser->save(1)) << "the bank the tool shows can be saved";
         }
-        destroyMainWindow();
+        closeMainWindow();
+        start.reset();
         QOVIUserInfoManager::releaseUsers();
     }
 }

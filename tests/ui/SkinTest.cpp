@@ -1,316 +1,286 @@
-// Skin images, scaling, and the skinned buttons' state machine and painting,
-// on the real footer buttons of the real main dialog.
-#include <windows.h>
-#include <gtest/gtest.h>
-#include <cmath>
-#include "FPGlobal.h"
-#include "Skin.h"
+// The skin: images from the resources, how a button is painted, sizes that
+// follow the display's DPI, and the skinned buttons' mouse state machine on
+// the real buttons of all three windows.
+#include <algorithm>
 #include "StartUp.h"
 #include "UiFixture.h"
-#include "resource.h"
 
 using namespace qovitest;
 
 namespace {
 
+const COLORREF FILL = RGB(10, 200, 10);  // what the canvas holds where nothing was drawn
+
 // A 32-bit top-down DIB to render into and read pixels from.
 class Canvas {
 public:
-    Canvas(int width, int height, COLORREF fill = RGB(10, 200, 10)) : width_(width), height_(height)
+    Canvas(int width, int height) : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr))
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc_ = CreateCompatibleDC(nullptr);
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB}};
         bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-        previous_ = SelectObject(dc_, bitmap_);
-        RECT all = {0, 0, width, height};
-        HBRUSH brush = CreateSolidBrush(fill);
-        FillRect(dc_, &all, brush);
-        DeleteObject(brush);
+        SelectObject(dc_, bitmap_);
+        std::fill(bits_, bits_ + width * height, (GetRValue(FILL) << 16) | (GetGValue(FILL) << 8) | GetBValue(FILL));
     }
     ~Canvas()
     {
-        SelectObject(dc_, previous_);
-        DeleteObject(bitmap_);
         DeleteDC(dc_);
+        DeleteObject(bitmap_);
     }
     HDC dc() const { return dc_; }
     COLORREF pixel(int x, int y) const
     {
         GdiFlush();
-        DWORD value = bits_[y * width_ + x];
+        const DWORD value = bits_[y * width_ + x];
         return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     }
-    // Bounding box of the pixels for which match() holds, at least inset
-    // pixels from the edges; empty when none.
-    RECT boxOf(bool (*match)(COLORREF), int inset = 0) const
+    // Bounding box of the pixels match() holds for, inset pixels from the edges.
+    template <typename Match>
+    RECT boxOf(Match match, int inset) const
     {
         RECT box = {width_, height_, -1, -1};
         for (int y = inset; y < height_ - inset; ++y)
             for (int x = inset; x < width_ - inset; ++x)
-                if (match(pixel(x, y))) {
-                    box.left = std::min<LONG>(box.left, x);
-                    box.top = std::min<LONG>(box.top, y);
-                    box.right = std::max<LONG>(box.right, x + 1);
-                    box.bottom = std::max<LONG>(box.bottom, y + 1);
-                }
+                if (match(pixel(x, y)))
+                    box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                           std::max<LONG>(box.bottom, y + 1)};
         return box;
     }
 
 private:
     int width_, height_;
     HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ previous_;
+    HBITMAP bitmap_ = nullptr;
     DWORD* bits_ = nullptr;
 };
 
-bool isDark(COLORREF c) { return GetRValue(c) < 90 && GetGValue(c) < 90 && GetBValue(c) < 90; }
-bool isLabelGrey(COLORREF c)
-{
-    return GetRValue(c) < 215 && GetRValue(c) > 150 && std::abs(GetRValue(c) - GetBValue(c)) < 12;
-}
+bool isDark(COLORREF c) { return GetRValue(c) < 60 && GetGValue(c) < 60 && GetBValue(c) < 60; }
+bool isGrey(COLORREF c) { return GetRValue(c) > 150 && GetRValue(c) < 215 && GetRValue(c) == GetBValue(c); }
 bool isBlue(COLORREF c) { return GetBValue(c) > 150 && GetRValue(c) < 120; }
-
-const SkinButtonSlot textSlot = {IDC_MAIN_APPLY, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
-                                 IDS_BUTTON_APPLY, 1, true, 0.0f, false};
-const SkinButtonSlot helpSlot = {IDC_MAIN_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
-                                 0, 1, false, -0.5f, false};
-const SkinButtonSlot listSlot = {IDC_SITE_LIST_DELETE, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER,
-                                 IDP_SMALL_BUTTON_PRESSED, IDS_BUTTON_DELETE, 0, false, 0.0f, true};
-
-class DpiScale {
-public:
-    explicit DpiScale(float scale) : saved_(AppGlobals.dpiScale) { AppGlobals.dpiScale = scale; }
-    ~DpiScale() { AppGlobals.dpiScale = saved_; }
-
-private:
-    float saved_;
-};
 
 }  // namespace
 
-// ----------------------------------------------------------- images --
+// --------------------------------------------------------------- images --
 
-TEST(SkinImages, LoadKindsAndFailuresLeaveTheHolderAsExpected)
+// A load replaces the image, also when it fails; decoded pixels are the
+// image's own, the resource copy long freed; the background stretches over
+// any client size; an empty holder draws nothing and raises nothing.
+TEST(SkinImages, LoadsReplaceTheImageAndBackgroundsStretchOverTheClientArea)
 {
-    SkinImage image;
-    image.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
-    ASSERT_NE(nullptr, image.image());
-    EXPECT_EQ(515u, image.image()->GetWidth());
-
-    image.load(9999, SkinImageKind::Png);  // no such resource: the old image is gone too
+    SkinImage image, kept;
+    kept.load(IDP_HELP_ICON, SkinImageKind::Png);
+    image.load(IDI_APP_SMALL, SkinImageKind::Icon);
+    EXPECT_NE(nullptr, image.image());
+    for (int i = 0; i < 300; ++i)  // heap churn over the freed resource copies
+        image.load(i % 2 ? IDP_BUTTON_PRESSED : IDP_SMALL_BUTTON_HOVER, SkinImageKind::Png);
+    image.load(9999, SkinImageKind::Png);
     EXPECT_EQ(nullptr, image.image());
     image.load(IDP_HELP_ICON, static_cast<SkinImageKind>(7));
     EXPECT_EQ(nullptr, image.image());
-    image.load(IDI_APP_SMALL, SkinImageKind::Icon);
-    EXPECT_NE(nullptr, image.image());
-    image.release();
-    EXPECT_EQ(nullptr, image.image());
+    Canvas icon(20, 20);
+    Gdiplus::Graphics(icon.dc()).DrawImage(kept.image(), 0, 0, 20, 20);
+    EXPECT_TRUE(isBlue(icon.pixel(4, 10)));
+    EXPECT_EQ(FILL, icon.pixel(0, 0));  // the icon's transparent corner
+    drawSkinBackground(GetDesktopWindow(), icon.dc(), image);
+    EXPECT_EQ(FILL, icon.pixel(0, 0));
 
-    Canvas canvas(40, 40);  // drawing an empty holder draws nothing and raises nothing
-    drawSkinBackground(GetDesktopWindow(), canvas.dc(), image);
-    EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(20, 20));
-}
-
-TEST(SkinImages, ImagesStayUsableAcrossManyLoadsAndReleases)
-{
-    SkinImage kept;
-    kept.load(IDP_HELP_ICON, SkinImageKind::Png);
-    for (int i = 0; i < 500; ++i) {
-        SkinImage image;
-        image.load(i % 2 ? IDP_BUTTON_PRESSED : IDP_SMALL_BUTTON_HOVER, SkinImageKind::Png);
-        ASSERT_NE(nullptr, image.image());
-        image.load(IDP_BUTTON_NORMAL, SkinImageKind::Png);
-    }
-    // The decoded pixels are the image's own: the resource copy is long freed.
-    Canvas canvas(20, 20, RGB(255, 255, 255));
-    Gdiplus::Graphics graphics(canvas.dc());
-    ASSERT_EQ(Gdiplus::Ok, graphics.DrawImage(kept.image(), 0, 0, 20, 20));
-    EXPECT_TRUE(isBlue(canvas.pixel(4, 10)));
-    EXPECT_EQ(RGB(255, 255, 255), canvas.pixel(0, 0));  // transparent corner
-}
-
-TEST(SkinImages, BackgroundStretchesOverAnyClientSize)
-{
-    SkinImage background;
-    background.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
-    for (SIZE size : {SIZE{515, 419}, SIZE{1030, 838}, SIZE{258, 210}}) {
+    image.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
+    for (SIZE size : {SIZE{1030, 838}, SIZE{258, 210}}) {
         HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, size.cx, size.cy, nullptr, nullptr,
                                       nullptr, nullptr);
-        RECT client;
-        GetClientRect(window, &client);
-        Canvas canvas(client.right, client.bottom);
-        drawSkinBackground(window, canvas.dc(), background);
-        // Header band near the top and the footer band near the bottom, both scaled.
-        EXPECT_EQ(RGB(233, 234, 227), canvas.pixel(client.right / 2, client.bottom * 50 / 419));
-        EXPECT_EQ(RGB(233, 234, 227), canvas.pixel(client.right / 2, client.bottom * 387 / 419));
-        EXPECT_EQ(RGB(255, 255, 255), canvas.pixel(client.right / 2, client.bottom * 250 / 419));
+        Canvas canvas(size.cx, size.cy);
+        drawSkinBackground(window, canvas.dc(), image);
+        // The header band near the top and the footer band near the bottom, both scaled.
+        EXPECT_EQ(RGB(233, 234, 227), canvas.pixel(size.cx / 2, size.cy * 50 / 419));
+        EXPECT_EQ(RGB(233, 234, 227), canvas.pixel(size.cx / 2, size.cy * 387 / 419));
         DestroyWindow(window);
     }
 }
 
-// ---------------------------------------------------------- scaling --
+// ------------------------------------------------------------- painting --
 
-TEST(SkinScaling, SizesFollowTheDpiScale)
+// What one button draws into its client area (and, for the footer's text
+// buttons, the pixels below it) at a DPI scale: the image rows, the label's
+// colour, place and size, or the help icon's place and size.
+TEST(SkinPainting, ButtonsDrawImageLabelOrIconAsTheirSlotSays)
 {
-    const struct { float scale, em, icon; int extra; } cases[] = {
-        {1.0f, 13.5f, 16.0f, 1}, {1.25f, 16.75f, 20.0f, 1}, {1.5f, 20.0f, 24.0f, 2}, {2.0f, 26.5f, 32.0f, 2},
+    const SkinButtonSlot footer = {IDC_MAIN_APPLY, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
+                                   IDS_BUTTON_APPLY, 1, true, 0.0f, false};
+    const SkinButtonSlot list = {IDC_SITE_LIST_DELETE, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER,
+                                 IDP_SMALL_BUTTON_PRESSED, IDS_BUTTON_DELETE, 0, false, 0.0f, true};
+    const SkinButtonSlot help = {IDC_MAIN_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
+                                 0, 1, false, -0.5f, false};
+    SkinButtonSlot missing = footer;
+    missing.normalImage = 9999;
+    enum Label { NONE, BLACK, GREY };
+    const struct {
+        const char* what;
+        const SkinButtonSlot& slot;
+        float scale;
+        int width, height, available;
+        int imageTop, imageBottom;  // rows the image covers; imageBottom 0: no image
+        Label label;
+        float iconX, iconY, iconSide;
+    } cases[] = {
+        {"footer text, 96 dpi", footer, 1.0f, 67, 21, 1, 1, 23, BLACK},
+        {"footer text, 144 dpi", footer, 1.5f, 100, 32, 1, 1, 35, BLACK},
+        {"list button", list, 1.0f, 64, 25, 1, 0, 25, BLACK},
+        {"list button unavailable", list, 1.0f, 64, 25, 0, 0, 25, GREY},
+        {"missing image", missing, 1.0f, 80, 24, 1, 0, 0, BLACK},
+        {"help, 96 dpi", help, 1.0f, 30, 22, 1, 1, 23, NONE, 6.75f, 3.25f, 16},
+        {"help, 144 dpi", help, 1.5f, 45, 33, 1, 1, 34, NONE, 10.25f, 4.75f, 24},
     };
+    const float savedScale = AppGlobals.dpiScale;
+    std::vector<double> labelHeights;
     for (const auto& c : cases) {
-        EXPECT_FLOAT_EQ(c.em, skinLabelEmSize(c.scale));
-        EXPECT_FLOAT_EQ(c.icon, skinHelpIconSide(c.scale));
-        EXPECT_EQ(c.extra, skinFooterExtraHeight(c.scale));
-    }
-}
-
-TEST(SkinScaling, DisplayValuesMatchThePrefixDpi)
-{
-    HDC screen = GetDC(nullptr);
-    int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    wchar_t expected[16] = {};
-    if (GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", expected, 16)) {
-        EXPECT_EQ(_wtoi(expected), dpiX);
-    }
-    EXPECT_FLOAT_EQ(dpiX / 96.0f, displayDpiScale());
-    LANGID language = 0;
-    selectUILanguage(&language);
-    EXPECT_EQ(GetUserDefaultUILanguage(), language);
-    EXPECT_EQ(static_cast<int>(std::min(dpiX, dpiY) / 96.0 * 24.0), AppGlobals.titleFontHeight);
-}
-
-// --------------------------------------------------------- painting --
-
-TEST(SkinPainting, TextButtonsDrawImageAndCentredLabel)
-{
-    for (float scale : {1.0f, 1.5f}) {
-        DpiScale dpi(scale);
+        SCOPED_TRACE(c.what);
+        AppGlobals.dpiScale = c.scale;
         SkinButtonGroup group;
-        Canvas canvas(80, 24);
-        renderSkinButton(canvas.dc(), 80, 24, textSlot, group, 0);
-        EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(40, 0)) << "row 0 stays: the image starts one pixel down";
-        EXPECT_EQ(RGB(68, 68, 68), canvas.pixel(0, 12)) << "the image's border";
-        RECT label = canvas.boxOf(isDark, 3);  // inside the image's border
-        ASSERT_LT(label.left, label.right) << "no label drawn";
-        EXPECT_NEAR(40, (label.left + label.right) / 2.0, 2.5);
-        EXPECT_NEAR(12, (label.top + label.bottom) / 2.0, 3.0);
-    }
-}
-
-TEST(SkinPainting, ListButtonLabelIsGreyWhileUnavailable)
-{
-    SkinButtonGroup group;
-    for (int available : {1, 0}) {
-        group.available[0] = available;
-        Canvas canvas(64, 25);
-        renderSkinButton(canvas.dc(), 64, 25, listSlot, group, 0);
-        RECT dark = canvas.boxOf([](COLORREF c) { return GetRValue(c) < 60 && GetGValue(c) < 60; }, 3);
-        RECT grey = canvas.boxOf(isLabelGrey, 3);
-        if (available) {
-            EXPECT_LT(dark.left, dark.right);
-        } else {
-            EXPECT_GE(dark.left, dark.right) << "no black label while unavailable";
+        group.available[0] = c.available;
+        group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
+        Canvas canvas(c.width, c.height + 6);
+        renderSkinButton(canvas.dc(), c.width, c.height, c.slot, group, 0);
+        const int x = c.width / 2;
+        EXPECT_EQ(c.imageBottom > 0, canvas.pixel(0, c.height / 2) != FILL) << "the image's border";
+        if (c.imageBottom > 0) {
+            EXPECT_EQ(c.imageTop > 0, canvas.pixel(x, 0) == FILL);
+            EXPECT_NE(FILL, canvas.pixel(x, c.imageBottom - 1));
+            EXPECT_EQ(FILL, canvas.pixel(x, c.imageBottom + 1));
+        }
+        const RECT dark = canvas.boxOf(isDark, 3);
+        EXPECT_EQ(c.label == BLACK, dark.left < dark.right);
+        if (c.label == GREY) {
+            const RECT grey = canvas.boxOf(isGrey, 3);
             EXPECT_LT(grey.left, grey.right);
+        } else if (c.label == BLACK) {
+            EXPECT_NEAR(c.width / 2.0, (dark.left + dark.right) / 2.0, 2.5);
+            EXPECT_NEAR(c.height / 2.0, (dark.top + dark.bottom) / 2.0, 3.0);
+            labelHeights.push_back(dark.bottom - dark.top);
+        } else {
+            const RECT icon = canvas.boxOf(isBlue, 0);
+            EXPECT_NEAR(c.iconX, icon.left, 1.5);
+            EXPECT_NEAR(c.iconY, icon.top, 1.5);
+            EXPECT_NEAR(c.iconSide, icon.right - icon.left, 2.0);
         }
     }
+    EXPECT_NEAR(1.5, labelHeights[1] / labelHeights[0], 0.25) << "the label grows with the DPI";
+    AppGlobals.dpiScale = savedScale;
 }
 
-TEST(SkinPainting, HelpIconSizeAndPlaceFollowTheDpi)
-{
-    SkinButtonGroup group;
-    group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
-    const struct { float scale; int width, height; } cases[] = {{1.0f, 30, 22}, {1.25f, 38, 28}, {1.5f, 45, 33}};
-    for (const auto& c : cases) {
-        DpiScale dpi(c.scale);
-        Canvas canvas(c.width, c.height);
-        renderSkinButton(canvas.dc(), c.width, c.height, helpSlot, group, 0);
-        RECT blue = canvas.boxOf(isBlue);
-        float side = 16.0f * c.scale;
-        float x = (c.width - side - 0.5f) / 2, y = (c.height - side + 0.5f) / 2;
-        EXPECT_NEAR(x, blue.left, 1.5) << c.scale;
-        EXPECT_NEAR(y, blue.top, 1.5) << c.scale;
-        EXPECT_NEAR(side, blue.right - blue.left, 2.0) << c.scale;
-        EXPECT_NEAR(side, blue.bottom - blue.top, 2.0) << c.scale;
-    }
-}
+// -------------------------------------------------------------- scaling --
 
-TEST(SkinPainting, MissingImageDrawsOnlyTheLabel)
-{
-    SkinButtonSlot missing = textSlot;
-    missing.normalImage = 9999;
-    SkinButtonGroup group;
-    Canvas canvas(80, 24);
-    renderSkinButton(canvas.dc(), 80, 24, missing, group, 0);
-    EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(0, 12));
-    RECT label = canvas.boxOf(isDark, 3);
-    EXPECT_LT(label.left, label.right);
-}
+// The title fonts' height takes the smaller of the two DPI values; the
+// windows make their title fonts at the height start-up measured, and the
+// edit dialog scales its columns by the display's scale.
+using DisplayScaleTest = UiFixture;
 
-TEST(SkinPainting, FooterImageIsTallerAtHighDpi)
+TEST_F(DisplayScaleTest, TitleFontsAndColumnsFollowTheDisplay)
 {
-    // The footer text images reach trunc(dpiScale + 0.5) pixels below the button.
-    for (const auto& c : {std::make_pair(1.0f, 1), std::make_pair(1.5f, 2)}) {
-        const float scale = c.first;
-        const int extra = c.second;
-        DpiScale dpi(scale);
-        SkinButtonGroup group;
-        Canvas canvas(67, 40);
-        renderSkinButton(canvas.dc(), 67, 21, textSlot, group, 0);
-        EXPECT_NE(RGB(10, 200, 10), canvas.pixel(33, 21 + extra)) << scale;  // the image's bottom row
-        EXPECT_EQ(RGB(10, 200, 10), canvas.pixel(33, 23 + extra)) << scale;
-    }
-}
-
-// Wine takes the display DPI from the registry when a process starts, so the
-// DPI-dependent cases run again in child processes at 120 and 144 DPI.
-TEST(SkinScaling, TheDisplayDependentCasesHoldAt120And144Dpi)
-{
-    if (GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", nullptr, 0))
-        GTEST_SKIP() << "already the child run";
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    for (DWORD dpi : {120u, 144u}) {
-        HKEY desktop = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                                                 KEY_WRITE, nullptr, &desktop, nullptr));
-        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        ScopedEnvironment expected(L"QOVI_EXPECTED_DPI", std::to_wstring(dpi));
-        std::string output;
-        long result = runProcess(exe, L"--gtest_filter=SkinScaling.DisplayValues*:MainWindowDpi.*", &output, 60000);
-        RegDeleteValueW(desktop, L"LogPixels");
-        RegCloseKey(desktop);
-        EXPECT_EQ(0, result) << dpi << " dpi:\n" << output;
-    }
-}
-
-TEST(MainWindowDpi, ScaleAndTitleFollowTheDisplay)
-{
-    wchar_t expected[16] = {};
-    if (!GetEnvironmentVariableW(L"QOVI_EXPECTED_DPI", expected, 16))
-        GTEST_SKIP() << "runs in the child processes at 120 and 144 dpi";
-    const int dpi = _wtoi(expected);
-    TempFolder data;
-    ScopedEnvironment dataDir(L"QOVI_DATA_DIR", data.path());
-    LANGID language = 0;
-    selectUILanguage(&language);
-    {
-        MainWindowState startState(false);
-        ASSERT_TRUE(startState.createMainWindow(AppGlobals.hInstance));
-        EXPECT_FLOAT_EQ(dpi / 96.0f, AppGlobals.dpiScale);
-        EXPECT_EQ(dpi * 24 / 96, AppGlobals.titleFontHeight);
+    const int heights[][3] = {{96, 96, 24}, {120, 120, 30}, {144, 144, 36}, {120, 96, 24}, {96, 144, 24}};
+    for (const auto& h : heights)
+        EXPECT_EQ(h[2], titleFontHeightFor(h[0], h[1])) << h[0] << "x" << h[1];
+    const int savedHeight = AppGlobals.titleFontHeight;
+    AppGlobals.titleFontHeight = 36;
+    store({site(L"mail")});
+    openMainWindow(1);
+    AppGlobals.dpiScale = 1.5f;  // as a 144 DPI display gives
+    openEditorOn(0);
+    for (HFONT font : {AppGlobals.mainState->titleFont, editState().captionFont}) {
         LOGFONTW title = {};
-        GetObjectW(AppGlobals.mainState->titleFont, sizeof title, &title);
-        EXPECT_EQ(dpi * 24 / 96, title.lfHeight);
+        GetObjectW(font, sizeof title, &title);
+        EXPECT_EQ(36, title.lfHeight);
         EXPECT_EQ(FW_BOLD, title.lfWeight);
-        DestroyWindow(AppGlobals.hMainDialog);
-        pumpMessages();
     }
-    MSG quit;
-    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    QOVIUserInfoManager::releaseUsers();
+    EXPECT_EQ(150, ListView_GetColumnWidth(inputList(), 0));
+    EXPECT_EQ(435, ListView_GetColumnWidth(inputList(), 2));
+    AppGlobals.titleFontHeight = savedHeight;
+    AppGlobals.dpiScale = 1.0f;
+}
+
+// ------------------------------------------------- the mouse state machine --
+
+namespace {
+
+const int ON = 5, ON2 = 6, OFF = 2000;  // x of points on and far right of any button
+
+std::string look(const SkinButtonLook& l)
+{
+    return l.normal + l.hover + l.pressed != 1 ? "inconsistent" : l.normal ? "normal" : l.hover ? "hover" : "pressed";
+}
+
+// Sends one mouse message and tells whether it left the button to repaint.
+bool repaintedBy(HWND button, UINT message, int x)
+{
+    ValidateRect(button, nullptr);
+    sendMouse(button, message, x, 5, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
+    return GetUpdateRect(button, nullptr, FALSE) != FALSE;
+}
+
+}  // namespace
+
+using SkinButtonTest = UiFixture;
+
+// One sequence of mouse messages on a button of each set, releases outside
+// (no click) until the last; each set repaints by its rule: at the
+// transitions (main window, edit dialog, whose disabled buttons follow the
+// mouse as well) or after every move (list page, whose disabled buttons
+// ignore the mouse and show the arrow). The final click inside runs the
+// owner's action, which asks its question.
+TEST_F(SkinButtonTest, LooksRepaintsAndClicksFollowEachSetsRules)
+{
+    store({site(L"mail"), site(L"shop")});
+    openMainWindow(1);
+    openEditorOn(0);
+    selectRows(siteList(), {0, 1});  // list page: Open disabled, Delete enabled
+    selectRows(inputList(), {0, 1});  // edit dialog: likewise
+    enum Rule { TRANSITIONS, EVERY_MOVE, IGNORED };
+    const struct { UINT message; int x; const char* look; bool atTransitions, everyMove; } steps[] = {
+        {WM_MOUSEMOVE, ON, "hover", true, true},
+        {WM_MOUSEMOVE, ON2, "hover", false, true},
+        {WM_LBUTTONDOWN, ON, "pressed", true, true},
+        {WM_LBUTTONUP, OFF, "pressed", false, false},   // the release changes no look
+        {WM_MOUSEMOVE, ON, "hover", true, true},        // the first move after a press repaints
+        {WM_LBUTTONDOWN, ON, "pressed", true, true},
+        {WM_MOUSEMOVE, ON, "pressed", true, true},
+        {WM_MOUSEMOVE, ON2, "pressed", false, true},
+        {WM_MOUSEMOVE, OFF, "normal", true, true},      // dragged out
+        {WM_MOUSEMOVE, OFF + 1, "normal", false, true},
+        {WM_MOUSEMOVE, ON, "pressed", true, true},      // and back
+        {WM_MOUSEMOVE, OFF, "normal", true, true},
+        {WM_LBUTTONUP, OFF, "normal", false, false},
+        {WM_MOUSEMOVE, ON, "hover", false, true},       // inside was painted since the press: still drawn pressed
+        {WM_MOUSELEAVE, 0, "normal", true, true},
+    };
+    const struct { const char* name; HWND button; SkinButtonGroup& group; int slot; Rule rule; UINT question; } sets[] = {
+        {"main window", GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_CLOSE), AppGlobals.mainState->buttons, 1,
+         TRANSITIONS, IDS_CONFIRM_CLOSE},
+        {"list page", GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE), listState().buttons, 1, EVERY_MOVE,
+         IDS_CONFIRM_DELETE_SITES},
+        {"edit dialog, disabled", GetDlgItem(editor, IDC_SITE_EDIT_OPEN), editState().buttons, 2, TRANSITIONS, 0},
+        {"list page, disabled", GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_OPEN), listState().buttons, 0,
+         IGNORED, 0},
+    };
+    for (const auto& set : sets) {
+        {
+            ModalAnswerer answerer;  // no click: no box may come
+            for (const auto& step : steps) {
+                SCOPED_TRACE(testing::Message() << set.name << ": message " << step.message << " at " << step.x);
+                const bool repaint = set.rule == TRANSITIONS ? step.atTransitions : set.rule == EVERY_MOVE && step.everyMove;
+                EXPECT_EQ(repaint, repaintedBy(set.button, step.message, step.x));
+                EXPECT_EQ(set.rule == IGNORED ? "normal" : step.look, look(set.group.looks[set.slot]));
+                EXPECT_EQ("normal", look(set.group.looks[set.slot ? 0 : 1])) << "another button's look";
+            }
+            EXPECT_EQ(0, set.group.looks[set.slot].tracking);
+            SetCursor(nullptr);
+            SendMessageW(set.button, WM_SETCURSOR, reinterpret_cast<WPARAM>(set.button), HTCLIENT);
+            EXPECT_EQ(LoadCursorW(nullptr, set.rule == IGNORED ? IDC_ARROW : IDC_HAND), GetCursor());
+        }
+        ModalAnswerer answerer;
+        if (set.question)
+            answerer.expectBox(IDCANCEL, text(IDS_CAPTION_INFO), text(set.question));
+        sendMouse(set.button, WM_LBUTTONDOWN, ON, 5, MK_LBUTTON);
+        EXPECT_EQ(set.rule == IGNORED ? nullptr : set.button, GetCapture());
+        sendMouse(set.button, WM_LBUTTONUP, ON, 5);
+        EXPECT_EQ(nullptr, GetCapture());
+        sendMouse(set.button, WM_MOUSELEAVE, 0, 0);
+    }
 }

@@ -129,10 +129,9 @@ float displayDpiScale()
     return scale;
 }
 
-// Sizes at 96 DPI. The label is 13 pixels (plus half a pixel GDI+ would
-// otherwise round away), which leaves the 21-pixel button pictures a pixel of
-// air above and below; the help icon is drawn at 16 of its 20 pixels so its
-// disc stays clear of the button's border.
+// Sizes at 96 DPI: the labels' 13 pixels (and half a pixel, kept unrounded)
+// suit the 21-pixel button pictures; the help icon is drawn at 16 of its 20
+// pixels, so that it sits inside the help buttons' border.
 static const float LABEL_EM_AT_96_DPI = 13.0f;
 static const float HELP_ICON_SIDE_AT_96_DPI = 16.0f;
 

@@ -48,7 +48,8 @@ HFONT createSkinFont(int height, int weight, const std::wstring& face);
 
 // ------------------------------------------------------------- scaling --
 
-// The bold title fonts' pixel height at 96 DPI: a third of the header band.
+// The bold title fonts' pixel height at 96 DPI, sized for the 76-pixel header
+// band their labels sit on.
 const int TITLE_FONT_HEIGHT_AT_96_DPI = 24;
 
 // trunc(min(dpiX, dpiY) / 96 * 24): the bold title fonts' pixel height.

@@ -1,6 +1,6 @@
-// WineKeepAlive - a hidden window that keeps the Wine desktop of a test run
-// alive, so each program started under Wine does not tear the desktop down
-// and start it again. "--wait" only waits until a keep-alive window exists.
+// WineKeepAlive - a hidden window that keeps the Wine desktop of a run
+// (tests, demo, benchmarks) alive, so each program started under Wine does
+// not tear the desktop down and start it again. "--wait" only waits until a keep-alive window exists.
 #include <windows.h>
 
 static const wchar_t keepAliveClass[] = L"QOVIWineKeepAlive";
