@@ -382,29 +382,6 @@ TEST_F(StoreFileTest, EveryFailingCallOfASaveOrLoadLosesNoGeneration)
     }
 }
 
-// A save is: write "<file>.<pid>.tmp", flush, rename the file to the backup,
-// rename the temporary file to the file. A process killed between the two
-// renames leaves no bank file but a complete temporary one; one killed while
-// writing leaves a partial temporary file.
-TEST_F(StoreFileTest, LeftoversOfAnInterruptedSaveAreSettled)
-{
-    saveTwoGenerations();
-    std::string newGeneration = qovitest::readFileBytes(bankFile());
-
-    // Killed between the renames: the complete new generation is taken.
-    ASSERT_TRUE(MoveFileExW(bankFile().c_str(), (bankFile() + L".4242.tmp").c_str(), MOVEFILE_REPLACE_EXISTING));
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".4343.tmp", newGeneration.substr(0, 100)));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(second, describe(user()));
-    EXPECT_EQ(2u, snapshot(userFolder()).size());
-
-    // Killed while writing: the partial file goes, the bank stays.
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile() + L".4444.tmp", newGeneration.substr(0, 300)));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(second, describe(user()));
-    EXPECT_EQ(2u, snapshot(userFolder()).size());
-}
-
 TEST_F(StoreFileTest, LogHasOneFormattedLinePerCallAndIsClosedByEndLog)
 {
     QOVILog::debugLog(L".\\Src\\Src\\QOVIPWDBankInfoSettingDlg", 412, L"Delete the web item!");

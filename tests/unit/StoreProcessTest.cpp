@@ -183,36 +183,4 @@ TEST_F(StoreProcessTest, ParallelImportsOfOneFileAddEachAccountOnce)
     EXPECT_EQ(static_cast<size_t>(rows), sites().size());
 }
 
-// A child saves a large bank over and over and is killed at a different
-// moment each round; every time the bank loads whole, old or new.
-TEST_F(StoreProcessTest, SaveKilledMidwayLeavesALoadableBank)
-{
-    const int siteCount = 2000;
-    for (int round = 0; round < 30; ++round) {
-        SCOPED_TRACE(round);
-        qovitest::ChildProcess child;
-        ASSERT_TRUE(child.start(exe(L"StoreTestHelper.exe"), L"saveloop " + std::to_wstring(siteCount)));
-        if (round == 0) {
-            // The first round builds the bank: wait until a save completed.
-            ASSERT_TRUE(qovitest::waitUntil([&] { return qovitest::fileExists(bankFile()); }, 30000));
-        }
-        Sleep(120 + (round * 37) % 200);
-        ASSERT_TRUE(child.running()) << "the child ended by itself: " << child.wait(0);
-        child.kill();
-
-        ASSERT_EQ(COMMON_OK, reload());
-        std::vector<QOVIWebItem*> loaded = sites();
-        ASSERT_EQ(static_cast<size_t>(siteCount), loaded.size());
-        EXPECT_EQ(L"Site 1999", loaded.back()->getstrWebName());
-        EXPECT_EQ(L"user1999", value(L"Site 1999", 0));
-        for (const std::wstring& name : qovitest::listFolder(userFolder()))
-            EXPECT_EQ(std::wstring::npos, name.find(L".tmp")) << qovitest::narrow(name);
-    }
-    // And this process can still save over it.
-    bank()->modifyInputItemValue(L"Site 0", L"password", L"pass", L"after");
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(L"after", value(L"Site 0", 1));
-}
-
 }  // namespace

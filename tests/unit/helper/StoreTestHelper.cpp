@@ -5,8 +5,6 @@
 //     add NAME URL USER PASSWORD | rename OLD NEW | remove NAME |
 //     value SITE KEY1 KEY2 VALUE | removeinput SITE KEY1 KEY2 |
 //     pwdbank 0|1 | bubble 0|1
-//   StoreTestHelper saveloop N   load (adding N sites to an empty bank),
-//                                then change one value and save, forever
 #include "QOVICommon.h"
 
 #include <string>
@@ -62,26 +60,6 @@ int edit(int argc, wchar_t** argv)
     return user->save(1);
 }
 
-int saveLoop(int count)
-{
-    QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
-    if (COMMON_RESULT result = user->load(1))
-        return 100 + result;
-    QOVIPasswordBank* bank = user->getPWDBankInfo();
-    std::vector<QOVIWebItem*> sites;
-    bank->getWebItems(sites, L"", L"");
-    if (sites.empty()) {
-        for (int i = 0; i < count; ++i)
-            bank->addWebItem(site(L"Site " + std::to_wstring(i), L"https://site" + std::to_wstring(i) + L".example/login",
-                                  L"user" + std::to_wstring(i), L"password-" + std::to_wstring(i)));
-    }
-    for (unsigned round = 0;; ++round) {
-        bank->modifyInputItemValue(L"Site 0", L"password", L"pass", L"round " + std::to_wstring(round));
-        if (COMMON_RESULT result = user->save(1))
-            return 300 + result;
-    }
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -90,8 +68,6 @@ int wmain(int argc, wchar_t** argv)
     int code = 2;
     if (command == L"edit")
         code = edit(argc, argv);
-    else if (command == L"saveloop" && argc == 3)
-        code = saveLoop(std::stoi(argv[2]));
     QOVIUserInfoManager::releaseUsers();
     QOVILog::endLog();
     return code;
