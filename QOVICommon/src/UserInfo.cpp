@@ -63,8 +63,10 @@ qovi::FileStatus openContent(qovi::FileContent& file, qovi::ContentView& view, s
         return status;
     if (file.version == 1) {
         std::string converted;
-        if (!qovi::convertVersion1(file.payload(), file.size, converted, why))
+        if (!qovi::convertVersion1(file.payload(), file.size, converted, why)) {
+            qovi::wipe(converted);  // what was converted before the fault holds passwords
             return qovi::FileStatus::Damaged;
+        }
         qovi::wipe(file.buffer);
         file.buffer = std::move(converted);
         file.offset = 0;
