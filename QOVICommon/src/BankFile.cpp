@@ -294,16 +294,6 @@ FileStatus decrypt(FileContent& content, std::string& why)
     return FileStatus::Ok;
 }
 
-FileStatus readBankFile(const std::wstring& path, FileContent& content, std::string& why)
-{
-    FileStatus status = readRaw(path, content);
-    if (status != FileStatus::Ok) {
-        why = status == FileStatus::Missing ? "no file" : "the file could not be read";
-        return status;
-    }
-    return decrypt(content, why);
-}
-
 FileStatus writeBankFile(const std::wstring& path, std::string& payload, ContentKey& key, std::string& saveId,
                          Fingerprint& fingerprint)
 {

@@ -69,8 +69,6 @@ struct FileContent {
 FileStatus readRaw(const std::wstring& path, FileContent& content);
 // Authenticates and decrypts what readRaw read. why tells what was wrong.
 FileStatus decrypt(FileContent& content, std::string& why);
-// Both.
-FileStatus readBankFile(const std::wstring& path, FileContent& content, std::string& why);
 
 // Encrypts the payload in place (afterwards it holds no plain text, whether
 // the write succeeded or not) under the key, made first when the key is not

@@ -95,9 +95,13 @@ qovi::FileStatus finishInterruptedSave(const std::wstring& path)
     if (qovi::fileExists(path))
         return qovi::FileStatus::Ok;
     for (const std::wstring& leftover : qovi::leftoverTemporaries(path)) {
+        // Authentication alone decides: a leftover that authenticates but
+        // does not read goes in place, and the load then keeps it aside.
         qovi::FileContent file;
         std::string why;
-        qovi::FileStatus status = qovi::readBankFile(leftover, file, why);
+        qovi::FileStatus status = qovi::readRaw(leftover, file);
+        if (status == qovi::FileStatus::Ok)
+            status = qovi::decrypt(file, why);
         if (status == qovi::FileStatus::Ok) {
             if (!qovi::putInPlace(leftover, path, false))
                 return qovi::FileStatus::IoError;

@@ -132,10 +132,8 @@ int SiteListPageState::rowOf(const QOVIWebItem* site) const
 
 void SiteListPageState::removeRow(int row)
 {
-    if (row < 0 || static_cast<size_t>(row) >= webItems.size())
-        return;
-    webItems.erase(webItems.begin() + row);
-    SendMessageW(listView, LVM_DELETEITEM, row, 0);
+    if (row >= 0 && static_cast<size_t>(row) < webItems.size())
+        removeRows({row});
 }
 
 // Rows go from the last up, each with its element, so that the rows not yet
