@@ -3,7 +3,8 @@
 // One process-wide set of users, each with settings (password bank on/off,
 // bubble on/off) and a password bank: web sites (QOVIWebItem), each with the
 // input items of its log-in form (QOVIInputItem). Strings are UTF-16 wide
-// strings passed by const reference. Every COMMON_RESULT is 0 on success.
+// strings passed by const reference. Every COMMON_RESULT is 0 on success,
+// and every answer is meant to be looked at: the calls are [[nodiscard]].
 //
 // Users: the current logon user is the account that runs the process.
 // QOVIUserInfoManager::getCurrentLogonUser returns the same object on every
@@ -74,7 +75,7 @@ enum : COMMON_RESULT {
 
 // Creates the data folder of the user running the process (and the data
 // root above it). Returns 0 when the folder exists afterwards.
-QOVICOMMON_API int createQOVIAppUserDirectory();
+[[nodiscard]] QOVICOMMON_API int createQOVIAppUserDirectory();
 
 class QOVICOMMON_API QOVIInputItem {
 public:
@@ -129,25 +130,25 @@ class QOVICOMMON_API QOVIPasswordBank {
 public:
     // Appends every site, in store order. The two keys filter by URL and web
     // name when not empty; the tool passes two empty strings.
-    COMMON_RESULT getWebItems(std::vector<QOVIWebItem*>& items, const std::wstring& url,
+    [[nodiscard]] COMMON_RESULT getWebItems(std::vector<QOVIWebItem*>& items, const std::wstring& url,
                               const std::wstring& webName);
     // Appends the input items of the site with that web name, in store order.
-    COMMON_RESULT getInputItems(std::vector<QOVIInputItem*>& items, const std::wstring& webName);
+    [[nodiscard]] COMMON_RESULT getInputItems(std::vector<QOVIInputItem*>& items, const std::wstring& webName);
 
     // Nonzero when a site has this web name (the second key, when not empty,
     // must also equal its URL).
-    int isWebItemExist(const std::wstring& webName, const std::wstring& url);
+    [[nodiscard]] int isWebItemExist(const std::wstring& webName, const std::wstring& url);
     // 1 when a saved site with this URL, form id and form name already holds
     // an input item of this id, name and type with exactly this value (the
     // same account saved twice), otherwise 0.
-    int isWebItemExist(const std::wstring& url, const std::wstring& formId,
+    [[nodiscard]] int isWebItemExist(const std::wstring& url, const std::wstring& formId,
                        const std::wstring& formName, const std::wstring& inputId,
                        const std::wstring& inputName, const std::wstring& inputType,
                        const std::wstring& value);
 
     // Renames a site. COMMON_ERR_EXISTS when another site has the new name,
     // COMMON_ERR_INVALID_ARG when it is empty; the same name is a success.
-    COMMON_RESULT modifyWebItemName(const std::wstring& webName, const std::wstring& newName);
+    [[nodiscard]] COMMON_RESULT modifyWebItemName(const std::wstring& webName, const std::wstring& newName);
 
     // Input item keys (key1, key2) follow the site's web name:
     //   key1 not empty: the item whose name is key1 and, when key2 is not
@@ -157,18 +158,18 @@ public:
     //                   not empty, the item whose id is key2.
     // Keys that match no item give COMMON_ERR_NOT_FOUND, keys that match more
     // than one COMMON_ERR_AMBIGUOUS; either way nothing changes.
-    COMMON_RESULT modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
+    [[nodiscard]] COMMON_RESULT modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
                                        const std::wstring& key2, const std::wstring& value);
     // Removes the site with all its items (the URL, when not empty, must match).
-    COMMON_RESULT removeWebItem(const std::wstring& webName, const std::wstring& url);
-    COMMON_RESULT removeInputItem(const std::wstring& webName, const std::wstring& key1,
+    [[nodiscard]] COMMON_RESULT removeWebItem(const std::wstring& webName, const std::wstring& url);
+    [[nodiscard]] COMMON_RESULT removeInputItem(const std::wstring& webName, const std::wstring& key1,
                                   const std::wstring& key2);
 
     // Adds a site at the end. An empty web name becomes the URL's host name;
     // a web name that is taken gets " (2)", " (3)", ... appended. The name
     // the site got is written to *givenName when that is not null.
     // COMMON_ERR_INVALID_ARG when the URL is empty.
-    COMMON_RESULT addWebItem(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
+    [[nodiscard]] COMMON_RESULT addWebItem(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
     // Adds a site as addWebItem does unless the same account is already
     // saved: an account is a URL and a user name (the value of the first
     // "text" or "email" item, empty without one). COMMON_ERR_EXISTS when it
@@ -176,7 +177,19 @@ public:
     // The check holds again when save merges what another process saved
     // meanwhile: an account that process saved first is dropped here, so
     // that parallel imports of one file add each account once.
-    COMMON_RESULT addNewAccount(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
+    [[nodiscard]] COMMON_RESULT addNewAccount(const QOVINewWebItem& site, std::wstring* givenName = nullptr);
+
+    // The same operations on a site and an input item this bank listed
+    // (getWebItems, getInputItems): a window names what it listed, whatever
+    // its rows show. COMMON_ERR_NOT_FOUND when the site is no longer listed
+    // (removed, or dropped by a merging save) or is not this bank's, or the
+    // input item is not one of the site's listed items; nothing changes then.
+    [[nodiscard]] COMMON_RESULT getInputItems(std::vector<QOVIInputItem*>& items, const QOVIWebItem* site);
+    [[nodiscard]] COMMON_RESULT modifyWebItemName(const QOVIWebItem* site, const std::wstring& newName);
+    [[nodiscard]] COMMON_RESULT modifyInputItemValue(const QOVIWebItem* site, const QOVIInputItem* input,
+                                                     const std::wstring& value);
+    [[nodiscard]] COMMON_RESULT removeWebItem(const QOVIWebItem* site);
+    [[nodiscard]] COMMON_RESULT removeInputItem(const QOVIWebItem* site, const QOVIInputItem* input);
 
     QOVIPasswordBank(const QOVIPasswordBank&) = delete;
     QOVIPasswordBank& operator=(const QOVIPasswordBank&) = delete;
@@ -223,7 +236,7 @@ public:
     // works); otherwise COMMON_ERR_LOCKED, COMMON_ERR_IO, COMMON_ERR_CRYPTO
     // or COMMON_ERR_NEWER_FORMAT, after which the user holds the defaults
     // and save refuses (COMMON_ERR_NOT_LOADED) until a load succeeds.
-    COMMON_RESULT load(int flags);
+    [[nodiscard]] COMMON_RESULT load(int flags);
     const QOVILoadReport& getLastLoadReport() const;
     // Writes settings and bank together, atomically (flags are reserved;
     // pass 1). When another process saved since this process loaded, its
@@ -235,11 +248,13 @@ public:
     // merged bank. Only a file this process read or wrote itself becomes the
     // backup; a bank file found damaged is kept aside instead, and the save
     // goes on.
-    COMMON_RESULT save(int flags);
-    // Nonzero when the last successful save merged what another process had
-    // saved meanwhile: sites, names or values may differ from what this
-    // process last listed, though every object it holds stays valid.
-    int getLastSaveMerged() const;
+    [[nodiscard]] COMMON_RESULT save(int flags);
+    // Nonzero when the last save merged what another process had saved
+    // meanwhile, whether or not writing the result then succeeded: memory
+    // holds the merged bank either way, so sites, names or values may differ
+    // from what this process last listed (every object it holds stays
+    // valid, but a site the merge dropped is no longer listed).
+    [[nodiscard]] int getLastSaveMerged() const;
 
     int getPWDBankEnable();
     int getBubbleEnable();

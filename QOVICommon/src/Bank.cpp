@@ -66,6 +66,12 @@ QOVIWebItem::Impl& QOVIWebItem::Impl::change()
     return *this;
 }
 
+size_t QOVIWebItem::Impl::inputIndex(const QOVIInputItem* input)
+{
+    whole();
+    return static_cast<size_t>(std::find(inputs.begin(), inputs.end(), input) - inputs.begin());
+}
+
 std::string_view QOVIWebItem::Impl::uidView() const { return headRead ? std::string_view(uid) : qovi::recordUid(stored); }
 
 bool QOVIWebItem::Impl::changedHere() const
@@ -190,6 +196,42 @@ std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::listed()
     return sites;
 }
 
+QOVIWebItem* QOVIPasswordBank::Impl::listedSite(const QOVIWebItem* site)
+{
+    if (!site || site->impl()->bank != this || !site->impl()->listed)
+        return nullptr;
+    return const_cast<QOVIWebItem*>(site);  // one of the bank's own objects
+}
+
+void QOVIPasswordBank::Impl::rename(QOVIWebItem* site, const std::wstring& newName)
+{
+    index();
+    std::wstring name = newName;  // allocate first: a failure leaves the site as it was
+    QOVIWebItem::Impl& s = site->impl()->change();
+    byName.erase(std::wstring_view(s.webName));
+    s.webName = std::move(name);
+    byName.emplace(s.webName, site);
+}
+
+void QOVIPasswordBank::Impl::remove(QOVIWebItem* site)
+{
+    QOVIWebItem::Impl& s = *site->impl();
+    if (!s.added)
+        removedSites.emplace_back(s.uidView());
+    s.listed = false;
+    ++holes;
+    if (!indexed)
+        return;
+    byName.erase(std::wstring_view(s.webName));
+    auto range = byUrl.equal_range(s.url);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == site) {
+            byUrl.erase(it);
+            break;
+        }
+    }
+}
+
 QOVIWebItem* QOVIPasswordBank::Impl::find(const std::wstring& webName)
 {
     index();
@@ -311,13 +353,13 @@ namespace {
 
 // The listed input item the keys name (see the header for the rules).
 COMMON_RESULT findInput(const QOVIWebItem::Impl& site, const std::wstring& key1, const std::wstring& key2,
-                        size_t& index)
+                        QOVIInputItem*& found)
 {
     auto pick = [&](auto matches) -> COMMON_RESULT {
         size_t count = 0;
-        for (size_t i = 0; i < site.inputs.size(); ++i) {
-            if (matches(site.inputs[i]->impl()->data)) {
-                index = i;
+        for (QOVIInputItem* input : site.inputs) {
+            if (matches(input->impl()->data)) {
+                found = input;
                 ++count;
             }
         }
@@ -389,14 +431,7 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
 
 COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items, const std::wstring& webName)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        QOVIWebItem* site = impl_->find(webName);
-        if (!site)
-            return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl& s = site->impl()->whole();
-        items.insert(items.end(), s.inputs.begin(), s.inputs.end());
-        return COMMON_OK;
-    });
+    return getInputItems(items, impl_->find(webName));
 }
 
 int QOVIPasswordBank::isWebItemExist(const std::wstring& webName, const std::wstring& url)
@@ -425,24 +460,12 @@ int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring
     return 0;
 }
 
+// The name-keyed operations find the site and its input item by their keys
+// and then act as the object-keyed ones below.
+
 COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const std::wstring& webName, const std::wstring& newName)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        if (newName.empty())
-            return COMMON_ERR_INVALID_ARG;
-        QOVIWebItem* site = impl_->find(webName);
-        if (!site)
-            return COMMON_ERR_NOT_FOUND;
-        if (newName == webName)
-            return COMMON_OK;
-        if (impl_->find(newName))
-            return COMMON_ERR_EXISTS;
-        QOVIWebItem::Impl& s = site->impl()->change();
-        impl_->byName.erase(webName);
-        s.webName = newName;
-        impl_->byName.emplace(s.webName, site);
-        return COMMON_OK;
-    });
+    return modifyWebItemName(impl_->find(webName), newName);
 }
 
 COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
@@ -450,46 +473,18 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName
 {
     return guarded([&]() -> COMMON_RESULT {
         QOVIWebItem* site = impl_->find(webName);
-        if (!site)
-            return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl& s = site->impl()->whole();
-        size_t index = 0;
-        COMMON_RESULT found = findInput(s, key1, key2, index);
-        if (found != COMMON_OK)
-            return found;
-        QOVIInputItem::Impl& input = *s.inputs[index]->impl();
-        if (input.data.value == value)
-            return COMMON_OK;
-        std::wstring copy = value;  // allocate first: a failure leaves the old value whole
-        s.change();
-        qovi::wipe(input.data.value);
-        input.data.value = std::move(copy);
-        input.valueChanged = true;
-        return COMMON_OK;
+        QOVIInputItem* input = nullptr;
+        COMMON_RESULT found = site ? findInput(site->impl()->whole(), key1, key2, input) : COMMON_ERR_NOT_FOUND;
+        return found == COMMON_OK ? modifyInputItemValue(site, input, value) : found;
     });
 }
 
 COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const std::wstring& url)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        QOVIWebItem* site = impl_->find(webName);
-        if (!site || (!url.empty() && site->impl()->url != url))
-            return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl& s = *site->impl();
-        if (!s.added)
-            impl_->removedSites.push_back(s.uid);
-        s.listed = false;
-        ++impl_->holes;
-        impl_->byName.erase(std::wstring_view(s.webName));
-        auto range = impl_->byUrl.equal_range(s.url);
-        for (auto it = range.first; it != range.second; ++it) {
-            if (it->second == site) {
-                impl_->byUrl.erase(it);
-                break;
-            }
-        }
-        return COMMON_OK;
-    });
+    QOVIWebItem* site = impl_->find(webName);
+    if (!site || (!url.empty() && site->impl()->url != url))
+        return COMMON_ERR_NOT_FOUND;
+    return removeWebItem(site);
 }
 
 COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, const std::wstring& key1,
@@ -497,17 +492,85 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, con
 {
     return guarded([&]() -> COMMON_RESULT {
         QOVIWebItem* site = impl_->find(webName);
-        if (!site)
+        QOVIInputItem* input = nullptr;
+        COMMON_RESULT found = site ? findInput(site->impl()->whole(), key1, key2, input) : COMMON_ERR_NOT_FOUND;
+        return found == COMMON_OK ? removeInputItem(site, input) : found;
+    });
+}
+
+COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items, const QOVIWebItem* site)
+{
+    return guarded([&]() -> COMMON_RESULT {
+        QOVIWebItem* found = impl_->listedSite(site);
+        if (!found)
             return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl& s = site->impl()->whole();
-        size_t index = 0;
-        COMMON_RESULT found = findInput(s, key1, key2, index);
-        if (found != COMMON_OK)
-            return found;
-        s.change();
-        if (!s.added)
-            s.removedInputs.push_back(s.inputs[index]->impl()->data.n);
-        s.inputs.erase(s.inputs.begin() + static_cast<std::ptrdiff_t>(index));
+        QOVIWebItem::Impl* s = &found->impl()->whole();
+        items.insert(items.end(), s->inputs.begin(), s->inputs.end());
+        return COMMON_OK;
+    });
+}
+
+COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const QOVIWebItem* site, const std::wstring& newName)
+{
+    return guarded([&]() -> COMMON_RESULT {
+        if (newName.empty())
+            return COMMON_ERR_INVALID_ARG;
+        QOVIWebItem* s = impl_->listedSite(site);
+        if (!s)
+            return COMMON_ERR_NOT_FOUND;
+        if (newName == s->impl()->head().webName)
+            return COMMON_OK;
+        if (impl_->find(newName))
+            return COMMON_ERR_EXISTS;
+        impl_->rename(s, newName);
+        return COMMON_OK;
+    });
+}
+
+COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const QOVIWebItem* site, const QOVIInputItem* input,
+                                                     const std::wstring& value)
+{
+    return guarded([&]() -> COMMON_RESULT {
+        QOVIWebItem* found = impl_->listedSite(site);
+        QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
+        size_t index = s ? s->inputIndex(input) : 0;
+        if (!s || index == s->inputs.size())
+            return COMMON_ERR_NOT_FOUND;
+        QOVIInputItem::Impl& item = *s->inputs[index]->impl();
+        if (item.data.value == value)
+            return COMMON_OK;
+        std::wstring copy = value;  // allocate first: a failure leaves the old value whole
+        s->change();
+        qovi::wipe(item.data.value);
+        item.data.value = std::move(copy);
+        item.valueChanged = true;
+        return COMMON_OK;
+    });
+}
+
+COMMON_RESULT QOVIPasswordBank::removeWebItem(const QOVIWebItem* site)
+{
+    return guarded([&]() -> COMMON_RESULT {
+        QOVIWebItem* s = impl_->listedSite(site);
+        if (!s)
+            return COMMON_ERR_NOT_FOUND;
+        impl_->remove(s);
+        return COMMON_OK;
+    });
+}
+
+COMMON_RESULT QOVIPasswordBank::removeInputItem(const QOVIWebItem* site, const QOVIInputItem* input)
+{
+    return guarded([&]() -> COMMON_RESULT {
+        QOVIWebItem* found = impl_->listedSite(site);
+        QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
+        size_t index = s ? s->inputIndex(input) : 0;
+        if (!s || index == s->inputs.size())
+            return COMMON_ERR_NOT_FOUND;
+        s->change();
+        if (!s->added)
+            s->removedInputs.push_back(s->inputs[index]->impl()->data.n);
+        s->inputs.erase(s->inputs.begin() + static_cast<std::ptrdiff_t>(index));
         return COMMON_OK;
     });
 }

@@ -257,6 +257,7 @@ FileStatus readRaw(const std::wstring& path, FileContent& content)
 
 FileStatus decrypt(FileContent& content, std::string& why)
 {
+    content.keyRejected = false;
     Header header;
     FileStatus status = parseHeader(content.buffer, header, why);
     if (status != FileStatus::Ok)
@@ -265,6 +266,7 @@ FileStatus decrypt(FileContent& content, std::string& why)
     CryptoStatus unwrapped = unprotectKey(header.wrappedKey, content.key.bytes);
     if (unwrapped != CryptoStatus::Ok) {
         content.key.clear();
+        content.keyRejected = unwrapped == CryptoStatus::Rejected;
         why = unwrapped == CryptoStatus::Unavailable ? "the system's data protection is unavailable"
                                                      : "the key does not unwrap for this user";
         return unwrapped == CryptoStatus::Unavailable ? FileStatus::CryptoUnavailable : FileStatus::Damaged;

@@ -52,6 +52,7 @@ struct FileContent {
     std::string saveId;
     int version = 0;
     ContentKey key;
+    bool keyRejected = false;  // Damaged because this user's data protection refused the key
     Fingerprint fingerprint;  // of the bytes as read
     std::string buffer;       // the file, its content decrypted in place; wiped at destruction
     size_t offset = 0;        // where the content starts in the buffer

@@ -112,6 +112,8 @@ struct QOVIWebItem::Impl {
     // The site is about to change: read whole, and saved anew from now on.
     Impl& change();
     std::string_view uidView() const;
+    // The position of a listed input item of the site, or the count of them.
+    size_t inputIndex(const QOVIInputItem* input);
     bool renamedHere() const { return headRead && webName != baseName; }
     bool changedHere() const;
     // Its record for a save, with its size in front.
@@ -153,6 +155,12 @@ struct QOVIPasswordBank::Impl {
     // Removes the holes of removed sites.
     std::vector<QOVIWebItem*>& listed();
     QOVIWebItem* find(const std::wstring& webName);
+    // The site when it is one of this bank's and still listed, else null.
+    QOVIWebItem* listedSite(const QOVIWebItem* site);
+    // A listed site gets a new name (free in the bank), its index entry with it.
+    void rename(QOVIWebItem* site, const std::wstring& newName);
+    // A listed site leaves the list and the indexes.
+    void remove(QOVIWebItem* site);
     // New objects, owned by the bank but not listed.
     QOVIWebItem* makeSite(qovi::RecordView record);
     QOVIWebItem* makeSite(qovi::SiteRecord&& record);

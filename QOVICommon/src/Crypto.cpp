@@ -117,7 +117,8 @@ CryptoStatus unprotectKey(const std::vector<unsigned char>& blob, unsigned char*
         return CryptoStatus::Unavailable;
     // A failure that names no error of its own reads as damage.
     SetLastError(ERROR_SUCCESS);
-    if (!CRYPT32(CryptUnprotectData)(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
+    if (injectedFailure(Call::DpapiRejected) ||
+        !CRYPT32(CryptUnprotectData)(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out))
         return blobRejected(GetLastError()) ? CryptoStatus::Rejected : CryptoStatus::Unavailable;
     CryptoStatus status = CryptoStatus::Rejected;
     if (out.cbData == kKeySize) {

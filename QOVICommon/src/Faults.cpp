@@ -24,6 +24,7 @@ const Kind kKinds[static_cast<int>(Call::Count)] = {
     {L"replace-half", ERROR_UNABLE_TO_MOVE_REPLACEMENT_2},
     {L"move", ERROR_ACCESS_DENIED},
     {L"dpapi", static_cast<DWORD>(RPC_S_SERVER_UNAVAILABLE)},
+    {L"dpapi-rejected", static_cast<DWORD>(NTE_BAD_KEY_STATE)},
     {L"lock", ERROR_LOCK_VIOLATION},
 };
 

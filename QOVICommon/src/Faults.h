@@ -7,13 +7,14 @@
 // would, with a plausible error code. Kinds: open, read, write, flush,
 // replace (fails before anything moved), replace-half (moves the old file to
 // the backup, then fails as when the new file cannot be moved in place),
-// move, dpapi, lock (the bank lock is busy). Unset, nothing ever fails; the
+// move, dpapi (the system's data protection unavailable), dpapi-rejected
+// (it refuses a key as not valid in its state), lock (the bank lock is busy). Unset, nothing ever fails; the
 // cost is one environment lookup per load or save.
 #pragma once
 
 namespace qovi {
 
-enum class Call { Open, Read, Write, Flush, Replace, ReplaceHalf, Move, Dpapi, Lock, Count };
+enum class Call { Open, Read, Write, Flush, Replace, ReplaceHalf, Move, Dpapi, DpapiRejected, Lock, Count };
 
 // Reads the variable and restarts the counts; load and save call it first.
 void armInjectedFailures();

@@ -110,20 +110,25 @@ void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView&
     std::vector<std::string_view> removed(b.removedSites.begin(), b.removedSites.end());
     std::sort(removed.begin(), removed.end());
     // Both lists are mostly in one order: each saved record is looked for at
-    // the site after the last one found first, and in a sorted list of uids
-    // only when that is not it. Gives the position in list, or its size.
-    std::vector<std::pair<std::string_view, size_t>> byUid;
+    // the site after the last one found first, and in a list of positions
+    // sorted by uid only when that is not it. Gives the position in list,
+    // or its size. The uids are read from the sites at each comparison and
+    // never kept: restoring a site reads its record again, and a view kept
+    // from before would point into the string that reading replaced.
+    auto uidAt = [&](size_t i) { return list[i]->impl()->uidView(); };
+    std::vector<size_t> byUid;
     auto lookUp = [&](std::string_view uid, size_t next) -> size_t {
-        if (next < list.size() && list[next]->impl()->uidView() == uid)
+        if (next < list.size() && uidAt(next) == uid)
             return next;
         if (byUid.empty()) {
-            byUid.reserve(list.size());
+            byUid.resize(list.size());
             for (size_t i = 0; i < list.size(); ++i)
-                byUid.emplace_back(list[i]->impl()->uidView(), i);
-            std::sort(byUid.begin(), byUid.end());
+                byUid[i] = i;
+            std::sort(byUid.begin(), byUid.end(), [&](size_t a, size_t b) { return uidAt(a) < uidAt(b); });
         }
-        auto found = std::lower_bound(byUid.begin(), byUid.end(), std::make_pair(uid, size_t(0)));
-        return found != byUid.end() && found->first == uid ? found->second : list.size();
+        auto found = std::lower_bound(byUid.begin(), byUid.end(), uid,
+                                      [&](size_t i, std::string_view wanted) { return uidAt(i) < wanted; });
+        return found != byUid.end() && uidAt(*found) == uid ? *found : list.size();
     };
 
     std::vector<QOVIWebItem*> merged;

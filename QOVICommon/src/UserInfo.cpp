@@ -86,10 +86,24 @@ qovi::FileStatus readContent(const std::wstring& path, qovi::FileContent& file, 
     return openContent(file, view, why);
 }
 
+// An unreadable leftover of a save. One that does not authenticate under
+// its own key was torn midway and never was a generation: it is deleted.
+// One whose key this user's data protection refuses may be whole (the
+// system refuses keys while the user's master key cannot be used, after a
+// password reset for one) and may be the only copy of the newest
+// generation: it is kept aside like a damaged bank file.
+void discardLeftover(const std::wstring& leftover, bool keyRejected)
+{
+    if (keyRejected)
+        keepDamaged(leftover, "its key was refused by the system's data protection");
+    else
+        DeleteFileW(leftover.c_str());
+}
+
 // When the bank file is missing, the newest complete temporary file left by
 // an interrupted save becomes it: that save was putting it in place.
-// Incomplete ones are deleted (they never were a generation); one that
-// cannot be judged now keeps everything as it is.
+// Torn ones are deleted (they never were a generation); one that cannot be
+// judged now keeps everything as it is.
 qovi::FileStatus finishInterruptedSave(const std::wstring& path)
 {
     if (qovi::fileExists(path))
@@ -110,7 +124,7 @@ qovi::FileStatus finishInterruptedSave(const std::wstring& path)
         }
         if (status != qovi::FileStatus::Damaged)
             return status;
-        DeleteFileW(leftover.c_str());
+        discardLeftover(leftover, file.keyRejected);
     }
     return qovi::FileStatus::Ok;
 }
@@ -230,6 +244,7 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
     std::vector<std::wstring> candidates = damaged ? qovi::leftoverTemporaries(filePath) : std::vector<std::wstring>();
     candidates.push_back(backup);
     std::vector<std::wstring> unreadable;
+    std::vector<bool> keyRejected;  // of each unreadable file
     for (const std::wstring& candidate : candidates) {
         qovi::FileContent file;
         qovi::ContentView content;
@@ -239,14 +254,15 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
             continue;
         if (status == qovi::FileStatus::Damaged) {
             unreadable.push_back(candidate);
+            keyRejected.push_back(file.keyRejected);
             continue;
         }
         if (status != qovi::FileStatus::Ok)
             return failed(status, why);
         if (damaged && (report.keptAside = keepDamaged(filePath, bankWhy)).empty())
             return failed(qovi::FileStatus::IoError, "the damaged bank file could not be renamed");
-        for (const std::wstring& leftover : unreadable)
-            DeleteFileW(leftover.c_str());
+        for (size_t i = 0; i < unreadable.size(); ++i)
+            discardLeftover(unreadable[i], keyRejected[i]);
         bool fromBackup = candidate == backup;
         if (!qovi::putInPlace(candidate, filePath, fromBackup))
             QOVILog::debugLog(kSource, __LINE__, L"Could not put the restored generation in place; the next save writes it.");
@@ -274,8 +290,8 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
         return failed(qovi::FileStatus::IoError, "the damaged bank file could not be renamed");
     if (report.keptAside.empty())
         report.keptAside = keptBackup;
-    for (const std::wstring& leftover : unreadable)
-        DeleteFileW(leftover.c_str());
+    for (size_t i = 0; i < unreadable.size(); ++i)
+        discardLeftover(unreadable[i], keyRejected[i]);
     report.outcome = QOVI_LOAD_NOTHING_READABLE;
     loaded = true;
     QOVILog::debugLog(kSource, __LINE__, L"No readable generation of the password bank is left: starting empty.");
@@ -344,6 +360,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
     return guarded([&]() -> COMMON_RESULT {
         qovi::armInjectedFailures();
         Impl& user = *impl_;
+        user.lastSaveMerged = false;
         if (!user.loaded)
             return COMMON_ERR_NOT_LOADED;
         if (!qovi::ensureFolder(folderOf(user.filePath))) {
@@ -360,7 +377,6 @@ COMMON_RESULT QOVIUserInfo::save(int)
         // The file on disk: still what this process read or wrote (then it
         // may become the backup), another process's save (merged, then it
         // may become the backup), or damaged (kept aside, never the backup).
-        bool merged = false;
         qovi::FileContent current;
         current.buffer.swap(user.saveBuffer);
         status = qovi::readRaw(user.filePath, current);
@@ -374,7 +390,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
                 user.baseSaveId = current.saveId;
                 user.key = current.key;
                 user.merge(current, saved);
-                merged = true;
+                user.lastSaveMerged = true;  // memory is merged, whether or not the write below succeeds
                 QOVILog::debugLog(kSource, __LINE__, L"Merged this process's changes into a newer saved bank.");
             } else if (status == qovi::FileStatus::Damaged) {
                 if (keepDamaged(user.filePath, why).empty())
@@ -397,7 +413,6 @@ COMMON_RESULT QOVIUserInfo::save(int)
             return resultOf(status);
         user.baseSaveId = saveId;
         user.baseFingerprint = written;
-        user.lastSaveMerged = merged;
         user.basePwdBankEnable = user.pwdBankEnable;
         user.baseBubbleEnable = user.bubbleEnable;
         user.bank.impl()->markSaved();

@@ -87,6 +87,7 @@
 #define IDS_BANK_READ_FAILED            1025
 #define IDS_BANK_FOLDER_UNUSABLE        1026
 #define IDS_BANK_NEWER                  1027
+#define IDS_SITES_UNREADABLE            1028
 
 // Strings: settings page
 #define IDS_DESC_PWDBANK_ON             1201
@@ -108,3 +109,5 @@
 #define IDS_ROW_USER_NAME               1319
 #define IDS_ROW_PASSWORD                1320
 #define IDS_INPUT_EDIT_LABEL            1321
+#define IDS_DELETE_REFUSED              1322
+#define IDS_CHANGE_REFUSED              1323

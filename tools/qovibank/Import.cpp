@@ -61,7 +61,8 @@ ImportPlan planImport(const ImportFile& file, QOVIPasswordBank& bank, bool repla
     counts.skipped = file.skipped;
     // The saved sites by URL, gathered once rather than searched per entry.
     std::vector<QOVIWebItem*> sites;
-    bank.getWebItems(sites, L"", L"");
+    if ((plan.result = bank.getWebItems(sites, L"", L"")) != COMMON_OK)
+        return plan;
     std::multimap<std::wstring, const QOVIWebItem*> saved;
     for (const QOVIWebItem* site : sites)
         saved.emplace(site->getstrURL(), site);
@@ -96,7 +97,8 @@ ImportPlan planImport(const ImportFile& file, QOVIPasswordBank& bank, bool repla
         auto range = saved.equal_range(entry.site.url);
         for (auto it = range.first; it != range.second && !same; ++it) {
             std::vector<QOVIInputItem*> items;
-            bank.getInputItems(items, it->second->getstrWebName());
+            if ((plan.result = bank.getInputItems(items, it->second)) != COMMON_OK)
+                return plan;
             const QOVIInputItem* savedUser = itemOf(items, true);
             if ((savedUser ? savedUser->getstrValue() : kNone) != user)
                 continue;
@@ -112,8 +114,7 @@ ImportPlan planImport(const ImportFile& file, QOVIPasswordBank& bank, bool repla
         } else if (!other) {
             plan.additions.push_back(&entry);
         } else if (replace && otherPassword) {
-            plan.replacements.push_back(ImportPlan::Replacement{
-                other->getstrWebName(), otherPassword->getstrName(), otherPassword->getstrId(), &entry, &password});
+            plan.replacements.push_back(ImportPlan::Replacement{other, otherPassword, &entry, &password});
             report(L"already saved with a different password: replaced with the file's");
         } else {
             ++counts.kept;

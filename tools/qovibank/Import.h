@@ -27,10 +27,12 @@ struct ImportCounts {
 
 struct ImportPlan {
     struct Replacement {
-        std::wstring webName, key1, key2;  // the saved password item, as modifyInputItemValue takes it
+        const QOVIWebItem* site;      // the saved site
+        const QOVIInputItem* item;    // and its password item
         const ImportEntry* entry;
-        const std::wstring* password;      // the file's
+        const std::wstring* password;  // the file's
     };
+    COMMON_RESULT result = COMMON_OK;  // not OK when the bank could not be read: no plan then
     std::vector<const ImportEntry*> additions;
     std::vector<Replacement> replacements;
     std::vector<std::pair<size_t, std::wstring>> reports;  // a line of the file and what became of it

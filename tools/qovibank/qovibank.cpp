@@ -110,7 +110,9 @@ std::wstring loadText(const QOVILoadReport& report, COMMON_RESULT result)
 
 QOVIUserInfo* loadUser(COMMON_RESULT& result)
 {
-    createQOVIAppUserDirectory();
+    // Without the folder the load fails too, and its text below says why.
+    if (createQOVIAppUserDirectory() != COMMON_OK)
+        QOVILog::debugLog(kSource, __LINE__, L"The user's data folder could not be created.");
     QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
     result = user->load(1);
     std::wstring text = loadText(user->getLastLoadReport(), result);
@@ -145,27 +147,30 @@ bool readWholeFile(const std::wstring& path, std::string& bytes, std::wstring& p
     return true;
 }
 
-// How many of these sites the bank still lists.
-size_t listedCount(QOVIPasswordBank* bank, const std::vector<QOVIWebItem*>& sites)
+// How many of these sites the bank still lists; false when it cannot say.
+bool countListed(QOVIPasswordBank* bank, const std::vector<QOVIWebItem*>& sites, size_t& count)
 {
     std::vector<QOVIWebItem*> listed;
-    bank->getWebItems(listed, L"", L"");
+    if (bank->getWebItems(listed, L"", L"") != COMMON_OK)
+        return false;
     std::unordered_set<QOVIWebItem*> present(listed.begin(), listed.end());
-    size_t count = 0;
+    count = 0;
     for (QOVIWebItem* site : sites)
         count += present.count(site);
-    return count;
+    return true;
 }
 
 // Makes the plan's changes in memory; what the store refuses is rejected.
-// The sites added are listed in added.
-void applyPlan(QOVIPasswordBank& bank, ImportPlan& plan, std::vector<QOVIWebItem*>& added)
+// The sites added are listed in added. Not OK when the bank itself failed:
+// then nothing may be saved.
+COMMON_RESULT applyPlan(QOVIPasswordBank& bank, ImportPlan& plan, std::vector<QOVIWebItem*>& added)
 {
     for (const ImportEntry* entry : plan.additions) {
         std::wstring name;
         COMMON_RESULT result = bank.addNewAccount(entry->site, &name);
         if (result == COMMON_OK) {
-            bank.getWebItems(added, L"", name);
+            if ((result = bank.getWebItems(added, L"", name)) != COMMON_OK)
+                return result;
             ++plan.counts.added;
         } else if (result == COMMON_ERR_EXISTS) {
             ++plan.counts.unchanged;
@@ -175,13 +180,14 @@ void applyPlan(QOVIPasswordBank& bank, ImportPlan& plan, std::vector<QOVIWebItem
         }
     }
     for (const ImportPlan::Replacement& change : plan.replacements) {
-        if (bank.modifyInputItemValue(change.webName, change.key1, change.key2, *change.password) == COMMON_OK) {
+        if (bank.modifyInputItemValue(change.site, change.item, *change.password) == COMMON_OK) {
             ++plan.counts.replaced;
         } else {
             ++plan.counts.rejected;
             plan.reports.emplace_back(change.entry->line, L"rejected: the store refused the new password");
         }
     }
+    return COMMON_OK;
 }
 
 int importFile(int argc, wchar_t** argv)
@@ -227,11 +233,16 @@ int importFile(int argc, wchar_t** argv)
     ImportPlan plan = planImport(file, *bank, replace);
     std::vector<QOVIWebItem*> addedSites;
     ImportCounts& counts = plan.counts;
+    result = plan.result;
     if (dryRun) {
         counts.added = plan.additions.size();
         counts.replaced = plan.replacements.size();
-    } else {
-        applyPlan(*bank, plan, addedSites);
+    } else if (result == COMMON_OK) {
+        result = applyPlan(*bank, plan, addedSites);
+    }
+    if (result != COMMON_OK) {
+        writeErr(L"qovibank: cannot read the password bank: " + resultText(result) + L"; nothing was imported\n");
+        return StoreFailed;
     }
     for (const auto& report : plan.reports)
         writeErr(L"qovibank: " + path + L": line " + std::to_wstring(report.first) + L": " + report.second + L"\n");
@@ -242,9 +253,13 @@ int importFile(int argc, wchar_t** argv)
             return StoreFailed;
         }
         // Accounts another program saved meanwhile were left out by the save.
-        size_t kept = listedCount(bank, addedSites);
-        counts.unchanged += counts.added - kept;
-        counts.added = kept;
+        size_t kept = 0;
+        if (countListed(bank, addedSites, kept)) {
+            counts.unchanged += counts.added - kept;
+            counts.added = kept;
+        } else {
+            writeErr(L"qovibank: saved, but the count of added sites may include some another program added first\n");
+        }
     }
     QOVILog::debugLog(kSource, __LINE__,
                       std::wstring(dryRun ? L"Dry run of an import: " : L"Imported: ") + std::to_wstring(counts.added) +
@@ -256,17 +271,19 @@ int importFile(int argc, wchar_t** argv)
     return counts.rejected ? SomeRejected : Done;
 }
 
-std::vector<ExportSite> allSites(QOVIPasswordBank* bank)
+// Every site with its input items; false (and said) when the bank cannot be read.
+bool allSites(QOVIPasswordBank* bank, std::vector<ExportSite>& sites)
 {
     std::vector<QOVIWebItem*> items;
-    bank->getWebItems(items, L"", L"");
-    std::vector<ExportSite> sites;
-    for (QOVIWebItem* item : items) {
-        ExportSite site{item, {}};
-        bank->getInputItems(site.inputs, item->getstrWebName());
+    COMMON_RESULT result = bank->getWebItems(items, L"", L"");
+    for (size_t i = 0; i < items.size() && result == COMMON_OK; ++i) {
+        ExportSite site{items[i], {}};
+        result = bank->getInputItems(site.inputs, items[i]);
         sites.push_back(std::move(site));
     }
-    return sites;
+    if (result != COMMON_OK)
+        writeErr(L"qovibank: cannot read the password bank: " + resultText(result) + L"\n");
+    return result == COMMON_OK;
 }
 
 // A file that could not be written whole is deleted: it would hold some of
@@ -313,7 +330,9 @@ int exportFile(int argc, wchar_t** argv)
     QOVIUserInfo* user = loadUser(result);
     if (result != COMMON_OK)
         return StoreFailed;
-    std::vector<ExportSite> sites = allSites(user->getPWDBankInfo());
+    std::vector<ExportSite> sites;
+    if (!allSites(user->getPWDBankInfo(), sites))
+        return StoreFailed;
     std::vector<std::wstring> lossy;
     std::string text = format == L"json" ? writeJson(sites) : writeCsv(sites, lossy);
     for (const std::wstring& name : lossy)
@@ -370,8 +389,11 @@ int listSites(int argc, wchar_t**)
         return StoreFailed;
     // One line per site: name, URL and user names, separated by tabs. The
     // values of other input items (passwords above all) are never shown.
+    std::vector<ExportSite> sites;
+    if (!allSites(user->getPWDBankInfo(), sites))
+        return StoreFailed;
     std::wstring text;
-    for (const ExportSite& site : allSites(user->getPWDBankInfo())) {
+    for (const ExportSite& site : sites) {
         std::wstring users;
         for (const QOVIInputItem* input : site.inputs) {
             if (input->getstrType() == L"text" || input->getstrType() == L"email")

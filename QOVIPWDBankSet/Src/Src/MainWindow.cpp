@@ -32,7 +32,7 @@ MainWindowState::MainWindowState(bool loadUser)
 {
     AppGlobals.currentUser = QOVIUserInfoManager::getCurrentLogonUser();
     if (loadUser && AppGlobals.currentUser)
-        AppGlobals.currentUser->load(1);
+        loadResult = AppGlobals.currentUser->load(1);
 }
 
 MainWindowState::~MainWindowState()
@@ -87,7 +87,7 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
         return false;
     }
     HWND dialog = AppGlobals.hMainDialog;
-    if (!confirmBankLoad(AppGlobals.currentUser)) {
+    if (!confirmBankLoad(AppGlobals.currentUser, AppGlobals.mainState->loadResult)) {
         DestroyWindow(dialog);
         AppGlobals.hMainDialog = nullptr;
         return false;
@@ -111,12 +111,15 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
 // Tells the user what loading the bank found, before the pages show it.
 // A busy bank or a read that may pass is offered again; false when the tool
 // must end without a bank to work on (nothing is saved then).
-bool confirmBankLoad(QOVIUserInfo* user)
+bool confirmBankLoad(QOVIUserInfo* user, COMMON_RESULT loaded)
 {
     for (;;) {
         const QOVILoadReport& report = user->getLastLoadReport();
         std::wstring file = L"\n\n" + report.keptAside;
-        switch (report.outcome) {
+        // A bank that loaded says so in its result too: a report of a load
+        // whose result is a failure (one the report cannot name) is a failure.
+        const bool claimsLoaded = report.outcome == QOVI_LOAD_OK || report.outcome == QOVI_LOAD_RESTORED;
+        switch (claimsLoaded && loaded != COMMON_OK ? QOVI_LOAD_FAILED : report.outcome) {
         case QOVI_LOAD_OK:
             return true;
         case QOVI_LOAD_RESTORED:
@@ -140,7 +143,7 @@ bool confirmBankLoad(QOVIUserInfo* user)
             if (showMessageBox(IDS_CAPTION_ERROR, report.outcome == QOVI_LOAD_BUSY ? IDS_BANK_BUSY : IDS_BANK_READ_FAILED,
                                MB_RETRYCANCEL | MB_ICONWARNING, nullptr, nullptr) != IDRETRY)
                 return false;
-            user->load(1);
+            loaded = user->load(1);
             break;
         }
     }
@@ -269,10 +272,12 @@ static void onApplyClick()
     MainWindowState* state = AppGlobals.mainState;
     if (!state || state->dirty != 1)
         return;
-    if (AppGlobals.currentUser->save(1) == 0) {
-        // Another program's changes came in with the save: the list shows the bank as saved.
-        if (AppGlobals.currentUser->getLastSaveMerged() && AppGlobals.siteListState)
-            AppGlobals.siteListState->refill();
+    const bool saved = AppGlobals.currentUser->save(1) == COMMON_OK;
+    // Another program's changes came in with the save, into memory even when
+    // writing then failed: the list shows the bank as it is now.
+    if (AppGlobals.currentUser->getLastSaveMerged() && AppGlobals.siteListState)
+        AppGlobals.siteListState->refill();
+    if (saved) {
         notifyPasswordListener();
         // Cleared before the box: the box has no owner, so the main window may
         // be closed (and its state freed) while it is open.

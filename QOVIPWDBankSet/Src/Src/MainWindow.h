@@ -27,6 +27,7 @@ struct MainWindowState {
     // Shows the page of currentTab and hides the other.
     void switchPage();
 
+    COMMON_RESULT loadResult = COMMON_OK;  // of the load at set-up, when there was one
     int dirty = 0;       // 1 while there are changes Apply must save
     // The tab control's selection as last read. It starts at 1 although tab 0
     // is selected: only a tab notification reads it, and createMainWindow
@@ -48,7 +49,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 bool preprocessMessage(MSG& msg);
 
 // Shows what loading the user's bank found; false when the tool must end.
-bool confirmBankLoad(QOVIUserInfo* user);
+bool confirmBankLoad(QOVIUserInfo* user, COMMON_RESULT loaded);
 
 void paintMainBackground(HWND dialog, HDC dc);
 // Centres the window over its visible parent, or in its monitor's work area.

@@ -77,31 +77,23 @@ void SiteEditState::followSelection()
 
 void SiteEditState::loadSiteName(HWND dialog)
 {
-    HWND sites = siteListView();
-    const int row = firstSelectedRow(sites);
-    storedName[0] = L'\0';
-    if (row >= 0) {
-        LVITEMW item = {};
-        item.iSubItem = 1;
-        item.pszText = storedName;
-        item.cchTextMax = SITE_NAME_CHARS;
-        SendMessageW(sites, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        SiteListPageState* page = AppGlobals.siteListState;
-        if (page && static_cast<size_t>(row) < page->webItems.size())
-            site = page->webItems[row];
-    }
-    SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName);
+    const int row = firstSelectedRow(siteListView());
+    SiteListPageState* page = AppGlobals.siteListState;
+    if (page && row >= 0 && static_cast<size_t>(row) < page->webItems.size())
+        site = page->webItems[row];
+    storedName = site ? site->getstrWebName() : std::wstring();
+    SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName.c_str());
 }
 
 void SiteEditState::followMergedName(HWND dialog)
 {
-    if (!site || site->getstrWebName() == storedName || site->getstrWebName().size() >= SITE_NAME_CHARS)
+    if (!site || site->getstrWebName() == storedName)
         return;
-    wcscpy(storedName, site->getstrWebName().c_str());
-    SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName);
+    storedName = site->getstrWebName();
+    SetDlgItemTextW(dialog, IDC_SITE_EDIT_NAME, storedName.c_str());
 }
 
-void SiteEditState::fillInputList()
+bool SiteEditState::fillInputList()
 {
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_LABELTIP | LVS_EX_FULLROWSELECT);
     // Columns can be neither clicked nor resized.
@@ -111,7 +103,10 @@ void SiteEditState::fillInputList()
     insertColumn(listView, 2, scaledWidth(VALUE_COLUMN_WIDTH), headerText(IDS_INPUT_COLUMN_VALUE));
 
     QOVILog::debugLog(LOG_PATH, LOG_LINE_INPUT_ITEMS, L"Get Input item information.");
-    AppGlobals.currentUser->getPWDBankInfo()->getInputItems(inputItems, storedName);
+    if (AppGlobals.currentUser->getPWDBankInfo()->getInputItems(inputItems, site) != COMMON_OK) {
+        inputItems.clear();
+        return false;
+    }
 
     const std::wstring userNameLabel = loadResString(IDS_ROW_USER_NAME);
     const std::wstring passwordLabel = loadResString(IDS_ROW_PASSWORD);
@@ -165,6 +160,7 @@ void SiteEditState::fillInputList()
     selected.state = LVIS_SELECTED;
     selected.stateMask = LVIS_SELECTED;
     SendMessageW(listView, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
+    return true;
 }
 
 void SiteEditState::deleteSelectedInputs(HWND dialog)
@@ -192,7 +188,7 @@ void SiteEditState::deleteSelectedInputs(HWND dialog)
         if (row < 0 || static_cast<size_t>(row) >= inputItems.size())
             break;
         const QOVIInputItem& input = *inputItems[row];
-        removedItems.push_back(RemovedInputItem{input.getstrName(), input.getstrId()});
+        removedItems.push_back(RemovedInputItem{&input, input.getstrName(), input.getstrId()});
         inputItems.erase(inputItems.begin() + row);
         SendMessageW(list, LVM_DELETEITEM, row, 0);
         UpdateWindow(list);
@@ -296,7 +292,7 @@ static void onSiteEditInitDialog(HWND dialog)
     state->listView = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS);
     attachListKeyboard(state->listView, 0);  // typing finds a row by its label
     state->loadSiteName(dialog);
-    state->fillInputList();
+    const bool listed = state->fillInputList();
     attachSkinButtons(dialog, siteEditButtons, state->buttons);
     AppGlobals.hSiteEditDialog = dialog;
     state->inputsLabel = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS_LABEL);
@@ -311,6 +307,9 @@ static void onSiteEditInitDialog(HWND dialog)
     // Both stay enabled even over an empty list; without a selected row they do nothing.
     state->buttons.setAvailable(OPEN_SLOT, true);
     state->buttons.setAvailable(REMOVE_SLOT, true);
+    // Last: the box has no owner, and the dialog may be gone after it.
+    if (!listed)
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
 }
 
 // Button 326: the dialog ends without saving.

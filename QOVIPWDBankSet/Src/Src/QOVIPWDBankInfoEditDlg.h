@@ -11,6 +11,9 @@
 class QOVIInputItem;
 class QOVIWebItem;
 
+// The name box takes at most 259 typed characters. A site may have a longer
+// name (an import brings any length): the box shows it whole, and Save
+// reads the box whole.
 const int SITE_NAME_CHARS = 260;  // 259 characters and the terminator
 
 // The input item types the dialog lists (compared exactly, case and all),
@@ -20,8 +23,9 @@ const wchar_t INPUT_TYPE_PASSWORD[] = L"password";
 const wchar_t PASSWORD_MASK = L'*';
 
 // An input item taken out of the dialog's list and not yet removed from the
-// store. name and id are the item's own, whatever its row showed.
+// store. name and id are the item's own (they choose the log line).
 struct RemovedInputItem {
+    const QOVIInputItem* item;
     std::wstring name;
     std::wstring id;
 };
@@ -51,16 +55,17 @@ struct SiteEditState {
     SiteEditState(const SiteEditState&) = delete;
     SiteEditState& operator=(const SiteEditState&) = delete;
 
-    // Takes the site's name from the list page's first selected row into
-    // storedName and the name box, and the site of that row.
+    // Takes the site of the list page's first selected row, and its name
+    // into storedName and the name box.
     void loadSiteName(HWND dialog);
     // After a save that merged another program's changes: the name box and
     // storedName follow a new name the merge gave the site.
     void followMergedName(HWND dialog);
     // Sets up the input list and shows the site's first "text" item as the
     // user name row and its first "password" item, masked, as the password
-    // row, then selects row 0.
-    void fillInputList();
+    // row, then selects row 0. False when the store could not list the
+    // site's input items (the list stays empty).
+    bool fillInputList();
     // Asks once, then takes the selected rows and their items out of the
     // list; the store is changed only by Save.
     void deleteSelectedInputs(HWND dialog);
@@ -92,8 +97,9 @@ struct SiteEditState {
     SkinImage backgroundImage;
     std::vector<QOVIInputItem*> inputItems;
     const QOVIWebItem* site = nullptr;  // the list page's element of the site, when it has one
-    wchar_t storedName[SITE_NAME_CHARS] = {};  // the site's name as the store knows it
-    wchar_t typedName[SITE_NAME_CHARS] = {};   // the name box as Save read it
+    bool siteRemoved = false;           // Save removed the site from the bank
+    std::wstring storedName;            // the site's name as the store knows it
+    std::wstring typedName;             // the name box as Save read it
     // Every item removed from the list since the last save, in the order of
     // removal; Save removes them all from the store and then empties it.
     std::vector<RemovedInputItem> removedItems;

@@ -97,7 +97,9 @@ void SiteListPageState::listSites()
     SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
     webItems.clear();
     QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
-    AppGlobals.currentUser->getPWDBankInfo()->getWebItems(webItems, L"", L"");
+    const bool read = AppGlobals.currentUser->getPWDBankInfo()->getWebItems(webItems, L"", L"") == COMMON_OK;
+    if (!read)
+        webItems.clear();
 
     wchar_t empty[] = L"";
     for (size_t i = 0; i < webItems.size(); ++i) {
@@ -119,6 +121,9 @@ void SiteListPageState::listSites()
     }
     buttons.setAvailable(OPEN_SLOT, anyRow);
     buttons.setAvailable(DELETE_SLOT, anyRow);
+    // Last: the box has no owner, and this state may be gone after it.
+    if (!read)
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
 }
 
 int SiteListPageState::rowOf(const QOVIWebItem* site) const
@@ -200,22 +205,27 @@ void SiteListPageState::deleteSelectedSites()
     if (rows.size() > static_cast<size_t>(count))
         rows.resize(static_cast<size_t>(count));
     QOVIPasswordBank* bank = AppGlobals.currentUser->getPWDBankInfo();
-    const int removed = static_cast<int>(rows.size());
+    // Each row's own site goes; a row whose site the store refuses stays.
+    std::vector<int> deleted;
+    deleted.reserve(rows.size());
     {
         ListRedrawPause pause(list);  // the list shows the result once, when it ends
+        for (int row : rows) {
+            if (static_cast<size_t>(row) < webItems.size() && bank->removeWebItem(webItems[row]) == COMMON_OK)
+                deleted.push_back(row);
+        }
         // A line per site, written at once.
-        QOVILog::debugLogLines(LOG_PATH, __LINE__, L"Delete the web item!", removed);
-        // The store is told the name each row shows: names are unique in the
-        // bank, and the user confirmed the rows as shown.
-        for (int row : rows)
-            bank->removeWebItem(rowText(list, row, 1), L"");
-        removeRows(rows);
+        QOVILog::debugLogLines(LOG_PATH, __LINE__, L"Delete the web item!", static_cast<int>(deleted.size()));
+        removeRows(deleted);
     }
-    if (removed > 0)
+    if (!deleted.empty())
         PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     // Normally nothing is selected any more and both buttons go grey.
     followSelection();
     SendMessageW(list, WM_SETFOCUS, 0, 0);
+    // Last: the box has no owner, and this state may be gone after it.
+    if (deleted.size() < rows.size())
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_DELETE_REFUSED, 0, nullptr, nullptr);
 }
 
 // ------------------------------------------------------------ the page --

@@ -93,7 +93,9 @@ int runPWDBankSet(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR command
     Gdiplus::GdiplusStartupInput gdiplusInput;
     ULONG_PTR gdiplusToken = 0;
     Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-    createQOVIAppUserDirectory();
+    // Without the folder the load that follows fails, and tells the user why.
+    if (createQOVIAppUserDirectory() != COMMON_OK)
+        debugPrint(L"The user's data folder could not be created.");
 
     int exitCode = 0;
     {
