@@ -36,8 +36,15 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
     selectRows(siteList(), {0});
     {
         ModalAnswerer answerer;
-        answerer.expectBox(IDOK).expectBox(IDOK);  // the deletion's question, Apply's information
+        // The deletion's question, Apply's failure, then its information.
+        answerer.expectBox(IDOK).expectBox(IDOK, text(IDS_CAPTION_ERROR), text(IDS_SAVE_FAILED)).expectBox(IDOK);
         click(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE);
+        {
+            ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", L"write:1");
+            click(AppGlobals.hMainDialog, IDC_MAIN_APPLY);
+        }
+        // Merged into memory although the write failed: the rows show it.
+        EXPECT_EQ(Strings({L"beta2", L"gamma"}), siteRows());
         click(AppGlobals.hMainDialog, IDC_MAIN_APPLY);
     }
     EXPECT_EQ(Strings({L"beta2", L"gamma"}), siteRows());
@@ -46,7 +53,7 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_OPEN)));
 
     openEditorOn(0);
-    otherProgram(L"rename beta2 beta3");
+    otherProgram(L"removeinput beta2 pass p1 rename beta2 beta3");
     selectRows(inputList(), {0});
     {
         ModalAnswerer answerer;
@@ -56,7 +63,19 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
     }
     EXPECT_EQ(L"beta3", windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
     EXPECT_EQ(Strings({L"beta3", L"gamma"}), siteRows());
-    EXPECT_EQ(Strings({L"beta3", L"gamma"}), stored().sites);
+    // The password row is still shown, but the merge took its item out of
+    // the bank: a new password for it is refused out loud, nothing is saved.
+    selectRows(inputList(), {0});
+    {
+        ModalAnswerer answerer;
+        answerer.expectDialog([](HWND dialog) { takeOver(dialog, L"n3w"); });
+        answerer.expectBox(IDOK, text(IDS_CAPTION_ERROR), text(IDS_CHANGE_REFUSED));
+        click(editor, IDC_SITE_EDIT_OPEN);
+        click(editor, IDC_SITE_EDIT_SAVE);
+    }
+    Stored bank = stored();
+    EXPECT_EQ(Strings({L"beta3", L"gamma"}), bank.sites);
+    EXPECT_EQ(Strings(), bank.inputs[L"beta3"]);
 }
 
 // Ten thousand sites list in store order; 500 scattered ones deleted and

@@ -245,6 +245,41 @@ TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
     EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), bank.inputs[L"untouched"]);
 }
 
+// The store is told the sites and items the windows listed, whatever their
+// names: a site named longer than the name box takes opens with its items,
+// keeps its name and takes a new password; a password item that shares its
+// name with the user name item gets the new password itself; a long-named
+// site deleted on the list page is gone once applied.
+TEST_F(SiteSaveTest, WindowsNameTheSitesAndItemsTheyListed)
+{
+    const std::wstring longName(300, L'l');
+    openOn({site(longName, {user, pass}),
+            site(L"shared", {{L"", L"pw", L"text", L"alice"}, {L"", L"pw", L"password", L"old"}}),
+            site(longName + L"2", {user, pass})});
+    EXPECT_EQ(longName, windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
+    for (int row : {0, 1}) {
+        if (row == 1) {
+            closeEditor();
+            openEditorOn(1);
+        }
+        ASSERT_EQ(2, rowCount(inputList()));
+        inInputDialog(1, [row](HWND dialog) { takeOver(dialog, L"n3w" + std::to_wstring(row)); });
+        save({SAVED});
+    }
+    closeEditor();
+    selectRows(siteList(), {2});
+    {
+        ModalAnswerer answerer;
+        answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_DELETE_SITES)).expectBox(IDOK, text(SAVED.first), text(SAVED.second));
+        clickWindow(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE));
+        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
+    }
+    Stored bank = stored();
+    EXPECT_EQ(Strings({longName, L"shared"}), bank.sites);
+    EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w0"}), bank.inputs[longName]);
+    EXPECT_EQ(Strings({L"pw||text|alice", L"pw||password|n3w1"}), bank.inputs[L"shared"]);
+}
+
 // With no row left the site goes: from the bank and, through the list page's
 // own operations, from its rows and elements; the dialog ends once saved. A
 // site that had no row from the start goes from the bank and the page

@@ -382,6 +382,24 @@ TEST_F(StoreFileTest, EveryFailingCallOfASaveOrLoadLosesNoGeneration)
     }
 }
 
+// A leftover of a save whose key the system refuses may be whole and the
+// only copy of the newest generation: a load or a save keeps it aside.
+TEST_F(StoreFileTest, LeftoverWhoseKeyIsRefusedIsKeptAside)
+{
+    for (bool load : {true, false}) {
+        SCOPED_TRACE(load ? "load" : "save");
+        startAfresh();
+        saveTwoGenerations();
+        std::string newest = qovitest::readFileBytes(bankFile());
+        ASSERT_TRUE(MoveFileExW(bankFile().c_str(), (bankFile() + L".77.tmp").c_str(), 0));
+        if (load)
+            QOVIUserInfoManager::releaseUsers();
+        qovitest::ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", L"dpapi-rejected:1");
+        COMMON_RESULT result = load ? user()->load(1) : user()->save(1);
+        EXPECT_FALSE(keptFileHolding(snapshot(userFolder()), newest).empty()) << "result " << result;
+    }
+}
+
 TEST_F(StoreFileTest, LogHasOneFormattedLinePerCallAndIsClosedByEndLog)
 {
     QOVILog::debugLog(L".\\Src\\Src\\QOVIPWDBankInfoSettingDlg", 412, L"Delete the web item!");

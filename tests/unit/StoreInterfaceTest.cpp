@@ -115,6 +115,13 @@ TEST_F(StoreTest, HandedOutItemsOutliveRemovalUntilTheNextLoad)
     EXPECT_EQ(L"https://a.example", held[0]->getstrURL());
     EXPECT_EQ(L"pb", heldInputs[1]->getstrValue());
     EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(L"A", L""));
+    // Named by the objects, the removed site and item are refused too.
+    std::vector<QOVIInputItem*> items;
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(held[0]));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyWebItemName(held[0], L"A2"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->getInputItems(items, held[0]));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(held[1], heldInputs[1], L"x"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeInputItem(held[1], heldInputs[1]));
 
     ASSERT_EQ(COMMON_OK, reload());
     EXPECT_EQ(1u, sites().size());
@@ -175,6 +182,40 @@ TEST_F(StoreTest, KeysFindTheItemTheCallerMeant)
         }
     }
     EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(L"No site", L"username", L"", L"x"));
+}
+
+// Named by the objects it listed, the bank acts on exactly those, whatever
+// their names: one of two items that share a name and have no id, a site
+// whose name is longer than any box shows, never another site's item.
+TEST_F(StoreTest, ObjectsNameExactlyWhatWasListed)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    const std::wstring longName(300, L'n');
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(QOVINewWebItem{longName, L"https://long.example", L"f", L"login",
+                                                           {{L"", L"pw", L"password", L"v0"},
+                                                            {L"", L"pw", L"password", L"v1"}}}));
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Other", L"https://o.example", L"olga", L"po")));
+    std::vector<QOVIWebItem*> listed = sites();
+    std::vector<QOVIInputItem*> items, others;
+    ASSERT_EQ(COMMON_OK, bank()->getInputItems(items, listed[0]));
+    ASSERT_EQ(COMMON_OK, bank()->getInputItems(others, listed[1]));
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ(COMMON_ERR_AMBIGUOUS, bank()->modifyInputItemValue(longName, L"pw", L"", L"x"));
+    EXPECT_EQ(COMMON_OK, bank()->modifyInputItemValue(listed[0], items[1], L"new"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(listed[0], others[0], L"x"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeInputItem(listed[0], others[1]));
+    EXPECT_EQ(COMMON_ERR_EXISTS, bank()->modifyWebItemName(listed[0], L"Other"));
+    EXPECT_EQ(COMMON_ERR_INVALID_ARG, bank()->modifyWebItemName(listed[0], L""));
+    EXPECT_EQ(COMMON_OK, bank()->removeInputItem(listed[0], items[0]));
+    EXPECT_EQ(COMMON_OK, bank()->modifyWebItemName(listed[1], longName + L"2"));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(L"pwdbank=1 bubble=1\n[" + longName + L"|https://long.example|f|login]\n  (|pw|password|new)\n[" +
+                  longName + L"2|https://o.example|loginForm|login]\n  (user|username|text|olga)\n"
+                  L"  (pass|password|password|po)\n",
+              describe(user()));
+    EXPECT_EQ(COMMON_OK, bank()->removeWebItem(sites()[1]));
+    EXPECT_EQ(1u, sites().size());
 }
 
 TEST_F(StoreTest, SiteNamesAreUniqueAndExact)

@@ -136,6 +136,31 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
     }
 }
 
+// The other process removes two sites and changes one between them while
+// this one holds every site listed and changes the last: the merge finds
+// each of this process's sites once, by its uid, and keeps every object it
+// handed out standing for its own site.
+TEST_F(StoreProcessTest, MergeFindsEverySiteAfterRemovalsAroundAChange)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    for (const wchar_t* name : {L"A", L"B", L"C", L"D", L"E"})
+        ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(name, std::wstring(L"https://") + name, L"u", L"p")));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    std::vector<QOVIWebItem*> held = sites();
+    ASSERT_EQ(0, other(L"remove B remove D value C password pass newc"));
+    std::vector<QOVIInputItem*> items;
+    ASSERT_EQ(COMMON_OK, bank()->getInputItems(items, held[4]));
+    ASSERT_EQ(COMMON_OK, bank()->modifyInputItemValue(held[4], items[1], L"newe"));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    std::wstring names;
+    for (QOVIWebItem* site : sites())
+        names += site->getstrWebName() + L" ";
+    EXPECT_EQ(L"A C E ", names);
+    EXPECT_EQ(L"newc", value(L"C", 1));
+    EXPECT_EQ(L"newe", value(L"E", 1));
+    EXPECT_EQ(COMMON_OK, bank()->removeWebItem(held[4])) << "the object handed out for E is E";
+}
+
 // Through any spelling of the data folder, a process waits for the lock of
 // one held through another: the lock is the file system's, not a name.
 TEST_F(StoreProcessTest, OneLockWhateverTheSpellingOfTheFolder)
