@@ -176,9 +176,7 @@ void QOVIPasswordBank::Impl::clear()
 {
     sites.clear();
     holes = 0;
-    indexed = false;
-    byName.clear();
-    byUrl.clear();
+    dropIndexes();
     removedSites.clear();
     siteObjects.clear();
     inputObjects.clear();
@@ -186,7 +184,18 @@ void QOVIPasswordBank::Impl::clear()
     std::string().swap(content);
 }
 
-std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::listed()
+void QOVIPasswordBank::Impl::adopt(std::string&& newContent, const std::vector<qovi::RecordView>& records)
+{
+    clear();
+    sites.reserve(records.size());
+    for (qovi::RecordView record : records)
+        sites.push_back(makeSite(record));
+    // The records stay where they are: the buffer they are in becomes the
+    // content.
+    replaceContent(std::move(newContent));
+}
+
+const std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::listed()
 {
     if (holes > 0) {
         sites.erase(std::remove_if(sites.begin(), sites.end(), [](QOVIWebItem* site) { return !site->impl()->listed; }),
@@ -284,6 +293,23 @@ std::wstring QOVIPasswordBank::Impl::uniqueName(const std::wstring& wanted)
     }
 }
 
+std::vector<QOVIWebItem*> QOVIPasswordBank::Impl::withUrl(const std::wstring& url)
+{
+    index();
+    std::vector<QOVIWebItem*> found;
+    auto range = byUrl.equal_range(url);
+    for (auto it = range.first; it != range.second; ++it)
+        found.push_back(it->second);
+    return found;
+}
+
+void QOVIPasswordBank::Impl::dropIndexes()
+{
+    byName.clear();
+    byUrl.clear();
+    indexed = false;
+}
+
 void QOVIPasswordBank::Impl::index()
 {
     if (!indexed)
@@ -294,7 +320,7 @@ void QOVIPasswordBank::Impl::reindex()
 {
     byName.clear();
     byUrl.clear();
-    std::vector<QOVIWebItem*>& list = listed();
+    const std::vector<QOVIWebItem*>& list = listed();
     byName.reserve(list.size());
     byUrl.reserve(list.size());
     std::vector<QOVIWebItem*> toName;
@@ -415,7 +441,7 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
                                             const std::wstring& webName)
 {
     return guarded([&]() -> COMMON_RESULT {
-        std::vector<QOVIWebItem*>& list = impl_->listed();
+        const std::vector<QOVIWebItem*>& list = impl_->listed();
         if (url.empty() && webName.empty()) {
             items.insert(items.end(), list.begin(), list.end());
             return COMMON_OK;
@@ -445,10 +471,8 @@ int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring
                                      const std::wstring& inputName, const std::wstring& inputType,
                                      const std::wstring& value)
 {
-    impl_->index();
-    auto range = impl_->byUrl.equal_range(url);
-    for (auto it = range.first; it != range.second; ++it) {
-        QOVIWebItem::Impl& s = *it->second->impl();
+    for (QOVIWebItem* site : impl_->withUrl(url)) {
+        QOVIWebItem::Impl& s = *site->impl();
         if (s.formId != formId || s.formName != formName)
             continue;
         for (const QOVIInputItem* input : s.whole().inputs) {

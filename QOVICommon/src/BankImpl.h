@@ -123,22 +123,48 @@ struct QOVIWebItem::Impl {
     void restore(qovi::RecordView record);
 };
 
-struct QOVIPasswordBank::Impl {
-    // Listed sites in order. A removed site only leaves a hole (listed is
-    // false) until the next pass over the list: removing many sites one by
-    // one costs no more than one pass.
-    std::vector<QOVIWebItem*> sites;
-    size_t holes = 0;
-    // Indexes of the listed sites, made when first needed. The keys view
-    // the sites' own strings, so a site's name or URL leaves its index
-    // before it changes.
-    bool indexed = false;
-    std::unordered_map<std::wstring_view, QOVIWebItem*> byName;
-    std::unordered_multimap<std::wstring_view, QOVIWebItem*> byUrl;
-    std::vector<std::string> removedSites;  // uids of base sites removed here
-    // The decrypted content the stored records are in; wiped when it goes.
-    std::string content;
+// The owner of the decrypted content and of everything that points into
+// it: the site and input item objects, the stored records the unchanged
+// sites are views of, and the indexes, whose keys view the sites' own
+// strings. Load, save and merge change it only through these operations,
+// and each keeps the indexes in step with the names and URLs it changes.
+class QOVIPasswordBank::Impl {
+public:
+    Impl() = default;
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+    ~Impl() { clear(); }
 
+    // Everything goes: objects, content (wiped), indexes.
+    void clear();
+    // Takes a content buffer, checked and listed as records, as the base:
+    // one site per record, viewing it.
+    void adopt(std::string&& newContent, const std::vector<qovi::RecordView>& records);
+    // Takes what another process saved as the base and re-applies this
+    // process's changes since the previous base on top (Merge.cpp). Objects
+    // still listed are updated in place. Returns the old content, wiped.
+    std::string merge(std::string&& newContent, const std::vector<qovi::RecordView>& records);
+    // The base is now what memory holds.
+    void markSaved();
+
+    // The listed sites, in order (the holes of removed sites gone first).
+    const std::vector<QOVIWebItem*>& listed();
+    size_t count() { return listed().size(); }
+    QOVIWebItem* find(const std::wstring& webName);
+    // The site when it is one of this bank's and still listed, else null.
+    QOVIWebItem* listedSite(const QOVIWebItem* site);
+    // Every listed site with this URL.
+    std::vector<QOVIWebItem*> withUrl(const std::wstring& url);
+
+    // A listed site gets a new name (free in the bank), its index entry with it.
+    void rename(QOVIWebItem* site, const std::wstring& newName);
+    // A listed site leaves the list and the indexes.
+    void remove(QOVIWebItem* site);
+    COMMON_RESULT add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName);
+    // A new input object, owned by the bank.
+    QOVIInputItem* makeInput(qovi::InputRecord&& record);
+
+private:
     struct SiteBox {
         QOVIWebItem::Impl impl;
         QOVIWebItem item{&impl};
@@ -147,37 +173,37 @@ struct QOVIPasswordBank::Impl {
         QOVIInputItem::Impl impl;
         QOVIInputItem item{&impl};
     };
-    qovi::Pool<SiteBox> siteObjects;
-    qovi::Pool<InputBox> inputObjects;
 
-    ~Impl() { clear(); }
-    void clear();
-    // Removes the holes of removed sites.
-    std::vector<QOVIWebItem*>& listed();
-    QOVIWebItem* find(const std::wstring& webName);
-    // The site when it is one of this bank's and still listed, else null.
-    QOVIWebItem* listedSite(const QOVIWebItem* site);
-    // A listed site gets a new name (free in the bank), its index entry with it.
-    void rename(QOVIWebItem* site, const std::wstring& newName);
-    // A listed site leaves the list and the indexes.
-    void remove(QOVIWebItem* site);
-    // New objects, owned by the bank but not listed.
+    // New site objects, owned by the bank but not listed.
     QOVIWebItem* makeSite(qovi::RecordView record);
     QOVIWebItem* makeSite(qovi::SiteRecord&& record);
-    QOVIInputItem* makeInput(qovi::InputRecord&& record);
     std::wstring uniqueName(const std::wstring& wanted);
-    COMMON_RESULT add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName);
     // Makes the indexes when they are needed and missing.
     void index();
     // Rebuilds the indexes after the list changed as a whole. Names clash
     // only after a merge (or in a foreign file): sites this process added
     // or renamed, then later duplicates, get a " (n)" suffix.
     void reindex();
+    // Forgets the indexes before names or URLs change as a whole.
+    void dropIndexes();
     // Takes a new content as what stored records point into; sites still
     // stored in the old one read it first. Returns the old one, wiped.
     std::string replaceContent(std::string&& newContent);
-    // The base is now what memory holds.
-    void markSaved();
+
+    // Listed sites in order. A removed site only leaves a hole (listed is
+    // false) until the next pass over the list: removing many sites one by
+    // one costs no more than one pass.
+    std::vector<QOVIWebItem*> sites;
+    size_t holes = 0;
+    // Indexes of the listed sites, made when first needed.
+    bool indexed = false;
+    std::unordered_map<std::wstring_view, QOVIWebItem*> byName;
+    std::unordered_multimap<std::wstring_view, QOVIWebItem*> byUrl;
+    std::vector<std::string> removedSites;  // uids of base sites removed here
+    // The decrypted content the stored records are in; wiped when it goes.
+    std::string content;
+    qovi::Pool<SiteBox> siteObjects;
+    qovi::Pool<InputBox> inputObjects;
 };
 
 struct QOVIUserInfo::Impl {
@@ -208,7 +234,7 @@ struct QOVIUserInfo::Impl {
     COMMON_RESULT restoreGeneration(bool damaged, const std::string& bankWhy);
     COMMON_RESULT failed(qovi::FileStatus status, const std::string& why);
     // Takes what another process saved as the base and re-applies this
-    // process's changes on top.
+    // process's changes on top: its settings here, its bank's in the bank.
     void merge(qovi::FileContent& file, const qovi::ContentView& saved);
     // Fills buffer with the plain content of the file to write.
     void payload(std::string& buffer);

@@ -98,16 +98,18 @@ void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView&
     if (bubbleEnable == baseBubbleEnable)
         bubbleEnable = saved.bubbleEnable;
     baseBubbleEnable = saved.bubbleEnable;
+    // The old content, wiped, takes the next save's plain text.
+    saveBuffer = bank.impl()->merge(std::move(file.buffer), saved.sites);
+}
 
-    QOVIPasswordBank::Impl& b = *bank.impl();
+std::string QOVIPasswordBank::Impl::merge(std::string&& newContent, const std::vector<qovi::RecordView>& records)
+{
     // Names and URLs change below; the indexes are made again when needed.
-    b.byName.clear();
-    b.byUrl.clear();
-    b.indexed = false;
-    std::vector<QOVIWebItem*>& list = b.listed();
+    dropIndexes();
+    const std::vector<QOVIWebItem*>& list = listed();
     for (QOVIWebItem* site : list)
         site->impl()->placed = false;
-    std::vector<std::string_view> removed(b.removedSites.begin(), b.removedSites.end());
+    std::vector<std::string_view> removed(removedSites.begin(), removedSites.end());
     std::sort(removed.begin(), removed.end());
     // Both lists are mostly in one order: each saved record is looked for at
     // the site after the last one found first, and in a list of positions
@@ -132,22 +134,22 @@ void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView&
     };
 
     std::vector<QOVIWebItem*> merged;
-    merged.reserve(saved.sites.size() + list.size());
+    merged.reserve(records.size() + list.size());
     size_t next = 0;
-    for (qovi::RecordView record : saved.sites) {
+    for (qovi::RecordView record : records) {
         std::string_view uid = qovi::recordUid(record);
         if (std::binary_search(removed.begin(), removed.end(), uid))
             continue;
         size_t position = lookUp(uid, next);
         if (position == list.size()) {
-            merged.push_back(b.makeSite(record));
+            merged.push_back(makeSite(record));
             continue;
         }
         next = position + 1;
         QOVIWebItem* site = list[position];
         QOVIWebItem::Impl& s = *site->impl();
         if (s.changedHere())
-            mergeSite(b, s, record);
+            mergeSite(*this, s, record);
         else
             s.restore(record);
         s.placed = true;
@@ -169,16 +171,16 @@ void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView&
         }
     }
     dropSavedAccounts(merged);
-    b.sites = std::move(merged);
-    b.holes = 0;
-    // The old content, wiped, takes the next save's plain text.
-    saveBuffer = b.replaceContent(std::move(file.buffer));
+    sites = std::move(merged);
+    holes = 0;
+    std::string old = replaceContent(std::move(newContent));
     // Only a site added or renamed here can clash with a name the other
     // process saved; otherwise the names are read when first needed.
-    for (QOVIWebItem* site : b.sites) {
+    for (QOVIWebItem* site : sites) {
         if (site->impl()->added || site->impl()->renamedHere()) {
-            b.reindex();
+            reindex();
             break;
         }
     }
+    return old;
 }

@@ -171,13 +171,7 @@ void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView&
 {
     pwdBankEnable = basePwdBankEnable = view.pwdBankEnable;
     bubbleEnable = baseBubbleEnable = view.bubbleEnable;
-    QOVIPasswordBank::Impl& b = *bank.impl();
-    b.sites.reserve(view.sites.size());
-    for (qovi::RecordView record : view.sites)
-        b.sites.push_back(b.makeSite(record));
-    // The records stay where they are: the buffer they are in becomes the
-    // bank's content.
-    b.replaceContent(std::move(file.buffer));
+    bank.impl()->adopt(std::move(file.buffer), view.sites);
     baseSaveId = file.saveId;
     baseFingerprint = file.fingerprint;
     key = file.key;
@@ -186,7 +180,7 @@ void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView&
 
 void QOVIUserInfo::Impl::payload(std::string& text)
 {
-    std::vector<QOVIWebItem*>& sites = bank.impl()->listed();
+    const std::vector<QOVIWebItem*>& sites = bank.impl()->listed();
     size_t size = qovi::kSettingsSize;
     for (QOVIWebItem* site : sites)
         size += site->impl()->recordBytes();
@@ -214,7 +208,7 @@ COMMON_RESULT QOVIUserInfo::Impl::loadLocked()
         adopt(file, content);
         deleteLeftovers(filePath);
         QOVILog::debugLog(kSource, __LINE__,
-                          L"Loaded the password bank: " + std::to_wstring(bank.impl()->sites.size()) + L" sites.");
+                          L"Loaded the password bank: " + std::to_wstring(bank.impl()->count()) + L" sites.");
         return COMMON_OK;
     case qovi::FileStatus::Missing:
     case qovi::FileStatus::Damaged:
@@ -271,7 +265,7 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
         report.restoredFrom = candidate;
         QOVILog::debugLog(kSource, __LINE__,
                           L"Restored the password bank from " + candidate + L": " +
-                              std::to_wstring(bank.impl()->sites.size()) + L" sites.");
+                              std::to_wstring(bank.impl()->count()) + L" sites.");
         return COMMON_OK;
     }
     if (!damaged && unreadable.empty()) {
@@ -417,7 +411,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
         user.baseBubbleEnable = user.bubbleEnable;
         user.bank.impl()->markSaved();
         QOVILog::debugLog(kSource, __LINE__,
-                          L"Saved the password bank: " + std::to_wstring(user.bank.impl()->sites.size()) + L" sites.");
+                          L"Saved the password bank: " + std::to_wstring(user.bank.impl()->count()) + L" sites.");
         return COMMON_OK;
     });
 }
