@@ -73,6 +73,10 @@ enum : COMMON_RESULT {
     COMMON_ERR_INTERNAL = 11,      // out of memory or another unexpected failure
 };
 
+// Whether an input item of this type holds a user name: "text" or "email".
+// A site's user name is the value of its first such item, empty without one.
+[[nodiscard]] QOVICOMMON_API bool isUserNameType(const std::wstring& type);
+
 // Creates the data folder of the user running the process (and the data
 // root above it). Returns 0 when the folder exists afterwards.
 [[nodiscard]] QOVICOMMON_API int createQOVIAppUserDirectory();

@@ -12,6 +12,8 @@
 
 static const wchar_t kSource[] = L".\\QOVICommon\\src\\Bank";
 
+bool isUserNameType(const std::wstring& type) { return type == L"text" || type == L"email"; }
+
 // ------------------------------------------------------------------ items --
 
 // The bank owns the objects behind both (BankImpl.h): nothing to free here.
@@ -59,7 +61,7 @@ QOVIWebItem::Impl& QOVIWebItem::Impl::whole()
     return *this;
 }
 
-QOVIWebItem::Impl& QOVIWebItem::Impl::change()
+QOVIWebItem::Impl& QOVIWebItem::Impl::detachFromRecord()
 {
     whole();
     stored = qovi::RecordView();
@@ -101,8 +103,8 @@ std::vector<const qovi::InputRecord*> recordsOf(const std::vector<QOVIInputItem*
 size_t QOVIWebItem::Impl::recordBytes() const
 {
     if (!stored.empty())
-        return 4 + stored.size;
-    return 4 + qovi::recordSize(uid, webName, url, formId, formName, recordsOf(inputs));
+        return qovi::kRecordSizeBytes + stored.size;
+    return qovi::kRecordSizeBytes + qovi::recordSize(uid, webName, url, formId, formName, recordsOf(inputs));
 }
 
 void QOVIWebItem::Impl::appendRecord(std::string& out) const
@@ -111,13 +113,10 @@ void QOVIWebItem::Impl::appendRecord(std::string& out) const
         qovi::encodeRecord(uid, webName, url, formId, formName, recordsOf(inputs), out);
         return;
     }
-    char size[4] = {static_cast<char>(stored.size), static_cast<char>(stored.size >> 8),
-                    static_cast<char>(stored.size >> 16), static_cast<char>(stored.size >> 24)};
-    out.append(size, 4);
-    out.append(stored.data, stored.size);
+    qovi::appendRecord(stored, out);
 }
 
-void QOVIWebItem::Impl::restore(qovi::RecordView record)
+void QOVIWebItem::Impl::takeStoredRecord(qovi::RecordView record)
 {
     // What was read of the old record is read again from the new one; input
     // objects already handed out stay, matched by their number.
@@ -195,7 +194,7 @@ void QOVIPasswordBank::Impl::adopt(std::string&& newContent, const std::vector<q
     replaceContent(std::move(newContent));
 }
 
-const std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::listed()
+const std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::compactedList()
 {
     if (holes > 0) {
         sites.erase(std::remove_if(sites.begin(), sites.end(), [](QOVIWebItem* site) { return !site->impl()->listed; }),
@@ -216,7 +215,7 @@ void QOVIPasswordBank::Impl::rename(QOVIWebItem* site, const std::wstring& newNa
 {
     index();
     std::wstring name = newName;  // allocate first: a failure leaves the site as it was
-    QOVIWebItem::Impl& s = site->impl()->change();
+    QOVIWebItem::Impl& s = site->impl()->detachFromRecord();
     byName.erase(std::wstring_view(s.webName));
     s.webName = std::move(name);
     byName.emplace(s.webName, site);
@@ -320,7 +319,7 @@ void QOVIPasswordBank::Impl::reindex()
 {
     byName.clear();
     byUrl.clear();
-    const std::vector<QOVIWebItem*>& list = listed();
+    const std::vector<QOVIWebItem*>& list = compactedList();
     byName.reserve(list.size());
     byUrl.reserve(list.size());
     std::vector<QOVIWebItem*> toName;
@@ -334,7 +333,7 @@ void QOVIPasswordBank::Impl::reindex()
         QOVIWebItem::Impl& s = *site->impl();
         std::wstring name = uniqueName(s.webName);
         if (name != s.webName) {
-            s.change().webName = name;
+            s.detachFromRecord().webName = name;
         }
         byName.emplace(s.webName, site);
     }
@@ -351,7 +350,7 @@ std::string QOVIPasswordBank::Impl::replaceContent(std::string&& newContent)
     siteObjects.forEach([&](SiteBox& box) {
         QOVIWebItem::Impl& s = box.impl;
         if (!s.stored.empty() && s.stored.data >= begin && s.stored.data < end)
-            s.change();
+            s.detachFromRecord();
     });
     std::string old = std::move(content);
     qovi::wipe(old);
@@ -362,7 +361,7 @@ std::string QOVIPasswordBank::Impl::replaceContent(std::string&& newContent)
 void QOVIPasswordBank::Impl::markSaved()
 {
     removedSites.clear();
-    for (QOVIWebItem* site : listed()) {
+    for (QOVIWebItem* site : compactedList()) {
         QOVIWebItem::Impl& s = *site->impl();
         s.added = s.addedIfNew = false;
         if (s.headRead)
@@ -419,17 +418,6 @@ std::wstring hostOf(const std::wstring& url)
     return host.empty() ? url : host;
 }
 
-template <typename F>
-auto guarded(F body) -> decltype(body())
-{
-    try {
-        return body();
-    } catch (const std::exception&) {
-        QOVILog::debugLog(kSource, __LINE__, L"A bank operation failed: out of memory or an internal error.");
-        return decltype(body())(COMMON_ERR_INTERNAL);
-    }
-}
-
 }  // namespace
 
 // --------------------------------------------------------------- the bank --
@@ -440,8 +428,8 @@ QOVIPasswordBank::~QOVIPasswordBank() { delete impl_; }
 COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, const std::wstring& url,
                                             const std::wstring& webName)
 {
-    return guarded([&]() -> COMMON_RESULT {
-        const std::vector<QOVIWebItem*>& list = impl_->listed();
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
+        const std::vector<QOVIWebItem*>& list = impl_->compactedList();
         if (url.empty() && webName.empty()) {
             items.insert(items.end(), list.begin(), list.end());
             return COMMON_OK;
@@ -495,7 +483,7 @@ COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const std::wstring& webName, c
 COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
                                                      const std::wstring& key2, const std::wstring& value)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* site = impl_->find(webName);
         QOVIInputItem* input = nullptr;
         COMMON_RESULT found = site ? findInput(site->impl()->whole(), key1, key2, input) : COMMON_ERR_NOT_FOUND;
@@ -514,7 +502,7 @@ COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const
 COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, const std::wstring& key1,
                                                 const std::wstring& key2)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* site = impl_->find(webName);
         QOVIInputItem* input = nullptr;
         COMMON_RESULT found = site ? findInput(site->impl()->whole(), key1, key2, input) : COMMON_ERR_NOT_FOUND;
@@ -524,7 +512,7 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, con
 
 COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items, const QOVIWebItem* site)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* found = impl_->listedSite(site);
         if (!found)
             return COMMON_ERR_NOT_FOUND;
@@ -536,7 +524,7 @@ COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items
 
 COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const QOVIWebItem* site, const std::wstring& newName)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         if (newName.empty())
             return COMMON_ERR_INVALID_ARG;
         QOVIWebItem* s = impl_->listedSite(site);
@@ -554,7 +542,7 @@ COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const QOVIWebItem* site, const
 COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const QOVIWebItem* site, const QOVIInputItem* input,
                                                      const std::wstring& value)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* found = impl_->listedSite(site);
         QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
         size_t index = s ? s->inputIndex(input) : 0;
@@ -564,7 +552,7 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const QOVIWebItem* site, co
         if (item.data.value == value)
             return COMMON_OK;
         std::wstring copy = value;  // allocate first: a failure leaves the old value whole
-        s->change();
+        s->detachFromRecord();
         qovi::wipe(item.data.value);
         item.data.value = std::move(copy);
         item.valueChanged = true;
@@ -574,7 +562,7 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const QOVIWebItem* site, co
 
 COMMON_RESULT QOVIPasswordBank::removeWebItem(const QOVIWebItem* site)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* s = impl_->listedSite(site);
         if (!s)
             return COMMON_ERR_NOT_FOUND;
@@ -585,13 +573,13 @@ COMMON_RESULT QOVIPasswordBank::removeWebItem(const QOVIWebItem* site)
 
 COMMON_RESULT QOVIPasswordBank::removeInputItem(const QOVIWebItem* site, const QOVIInputItem* input)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* found = impl_->listedSite(site);
         QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
         size_t index = s ? s->inputIndex(input) : 0;
         if (!s || index == s->inputs.size())
             return COMMON_ERR_NOT_FOUND;
-        s->change();
+        s->detachFromRecord();
         if (!s->added)
             s->removedInputs.push_back(s->inputs[index]->impl()->data.n);
         s->inputs.erase(s->inputs.begin() + static_cast<std::ptrdiff_t>(index));
@@ -601,12 +589,12 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const QOVIWebItem* site, const Q
 
 COMMON_RESULT QOVIPasswordBank::addWebItem(const QOVINewWebItem& site, std::wstring* givenName)
 {
-    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, false, givenName); });
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT { return impl_->add(site, false, givenName); });
 }
 
 COMMON_RESULT QOVIPasswordBank::addNewAccount(const QOVINewWebItem& site, std::wstring* givenName)
 {
-    return guarded([&]() -> COMMON_RESULT { return impl_->add(site, true, givenName); });
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT { return impl_->add(site, true, givenName); });
 }
 
 COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName)

@@ -26,6 +26,9 @@ static const size_t kMaxHeader = 16384;
 // Far beyond any real bank (ten thousand sites take about 3 MB); a larger
 // file is not read into memory.
 static const LONGLONG kMaxFileSize = 0x40000000;
+// ReadFile and WriteFile take at most a DWORD at a time: big files go in
+// chunks of 16 MiB, well below that and large enough to cost nothing.
+static const DWORD kChunkBytes = 1 << 24;
 
 namespace {
 
@@ -133,7 +136,7 @@ FileStatus readAll(const std::wstring& path, std::string& bytes)
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
-        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 24));
+        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kChunkBytes));
         if (injectedFailure(Call::Read) || !ReadFile(file.get(), &bytes[done], want, &got, nullptr))
             return FileStatus::IoError;
         if (got == 0)
@@ -187,7 +190,7 @@ FileStatus parseHeader(const std::string& bytes, Header& header, std::string& wh
 bool writeAll(HANDLE file, const char* data, size_t size)
 {
     while (size > 0) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1 << 24));
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, kChunkBytes));
         DWORD written = 0;
         if (injectedFailure(Call::Write) || !WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
             return false;
@@ -357,7 +360,10 @@ std::wstring keepAside(const std::wstring& path)
     wchar_t stamp[32];
     swprintf(stamp, 32, L".damaged-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
              now.wMinute, now.wSecond);
-    for (int attempt = 1; attempt < 1000; ++attempt) {
+    // Kept files are never replaced: a thousand names in one second are
+    // more than any folder gathers, and beyond them the rename fails.
+    const int kNameAttempts = 1000;
+    for (int attempt = 1; attempt < kNameAttempts; ++attempt) {
         std::wstring target = path + stamp;
         if (attempt > 1)
             target += L"-" + std::to_wstring(attempt);

@@ -13,6 +13,11 @@ using nlohmann::json;
 
 namespace {
 
+// An input item's number is a positive int in memory (0 marks none): a
+// file's number is taken only below the largest int, so that it never
+// wraps, whatever is done with it.
+const uint32_t kMaxInputNumber = 0x7ffffffe;
+
 void putU32(std::string& out, uint32_t value)
 {
     char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
@@ -89,7 +94,7 @@ bool checkRecord(RecordView record, std::string& why)
     std::vector<uint32_t> numbers;
     for (uint32_t i = 0; ok && i < inputs; ++i) {
         uint32_t n = 0;
-        ok = reader.u32(n) && n > 0 && n < 0x7fffffff &&
+        ok = reader.u32(n) && n > 0 && n <= kMaxInputNumber &&
              std::find(numbers.begin(), numbers.end(), n) == numbers.end();
         numbers.push_back(n);
         for (int field = 0; ok && field < 4; ++field)
@@ -118,7 +123,7 @@ bool scanContent(const char* data, size_t size, ContentView& view, std::string& 
     view.sites.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length;
-        const char* start = reader.position() + 4;
+        const char* start = reader.position() + kRecordSizeBytes;
         if (!reader.u32(length) || static_cast<size_t>(data + size - start) < length) {
             why = "a site record runs past the end";
             return false;
@@ -197,6 +202,12 @@ size_t recordSize(const std::string& uid, const std::wstring& webName, const std
     return size;
 }
 
+void appendRecord(RecordView record, std::string& out)
+{
+    putU32(out, record.size);
+    out.append(record.data, record.size);
+}
+
 void encodeRecord(const std::string& uid, const std::wstring& webName, const std::wstring& url,
                   const std::wstring& formId, const std::wstring& formName,
                   const std::vector<const InputRecord*>& inputs, std::string& out)
@@ -237,13 +248,13 @@ public:
     bool number_integer(number_integer_t value) override
     {
         if (skip_ == 0 && level_ == Input && key_ == "n")
-            input().n = value > 0 && value < 0x7fffffff ? static_cast<int>(value) : 0;
+            input().n = value > 0 && value <= kMaxInputNumber ? static_cast<int>(value) : 0;
         return scalar();
     }
     bool number_unsigned(number_unsigned_t value) override
     {
         if (skip_ == 0 && level_ == Input && key_ == "n")
-            input().n = value < 0x7fffffff ? static_cast<int>(value) : 0;
+            input().n = value <= kMaxInputNumber ? static_cast<int>(value) : 0;
         return scalar();
     }
     bool number_float(number_float_t, const string_t&) override { return scalar(); }
@@ -390,12 +401,27 @@ int flag(const json& settings, const char* name)
     return member->get<long long>() != 0 ? 1 : 0;
 }
 
+// Makes room for more bytes in a buffer that holds passwords: one that must
+// grow is copied into a larger one and wiped, never left behind as it is.
+void growWiped(std::string& out, size_t more)
+{
+    if (out.size() + more <= out.capacity())
+        return;
+    std::string larger;
+    larger.reserve(std::max(2 * out.capacity(), out.size() + more));
+    larger.append(out);
+    wipe(out);
+    out.swap(larger);
+}
+
 }  // namespace
 
 bool convertVersion1(const char* payload, size_t size, std::string& out, std::string& why)
 {
-    // A record never takes more than twice its JSON line: reserved once,
-    // the buffer holding passwords is never moved and left unwiped.
+    // A record mostly takes less than twice its JSON line, so the buffer is
+    // reserved once at that; one of tiny fields takes more (an input
+    // {"n":1} of 7 characters takes 20 bytes), and then the buffer grows
+    // by growWiped.
     out.clear();
     out.reserve(2 * size + 16);
     const char* stop = payload + size;
@@ -434,6 +460,7 @@ bool convertVersion1(const char* payload, size_t size, std::string& out, std::st
         inputs.clear();
         for (const InputRecord& input : site.inputs)
             inputs.push_back(&input);
+        growWiped(out, kRecordSizeBytes + recordSize(site.uid, site.webName, site.url, site.formId, site.formName, inputs));
         encodeRecord(site.uid, site.webName, site.url, site.formId, site.formName, inputs, out);
         ++found;
     }

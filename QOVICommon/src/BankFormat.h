@@ -53,9 +53,14 @@ void decodeHead(RecordView record, SiteRecord& site);
 // Appends the settings, or one site's record with its size in front.
 const size_t kSettingsSize = 12;
 void encodeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount, std::string& out);
+// The size of a record with these fields, without the size in front.
 size_t recordSize(const std::string& uid, const std::wstring& webName, const std::wstring& url,
                   const std::wstring& formId, const std::wstring& formName,
                   const std::vector<const InputRecord*>& inputs);
+// Each record in a content has its size in front, as a u32.
+const size_t kRecordSizeBytes = 4;
+// Appends a stored record as it is, with its size in front.
+void appendRecord(RecordView record, std::string& out);
 void encodeRecord(const std::string& uid, const std::wstring& webName, const std::wstring& url,
                   const std::wstring& formId, const std::wstring& formName,
                   const std::vector<const InputRecord*>& inputs, std::string& out);

@@ -110,7 +110,7 @@ struct QOVIWebItem::Impl {
     Impl& head();
     Impl& whole();
     // The site is about to change: read whole, and saved anew from now on.
-    Impl& change();
+    Impl& detachFromRecord();
     std::string_view uidView() const;
     // The position of a listed input item of the site, or the count of them.
     size_t inputIndex(const QOVIInputItem* input);
@@ -120,7 +120,7 @@ struct QOVIWebItem::Impl {
     size_t recordBytes() const;
     void appendRecord(std::string& out) const;
     // Takes another record as stored, as it is there.
-    void restore(qovi::RecordView record);
+    void takeStoredRecord(qovi::RecordView record);
 };
 
 // The owner of the decrypted content and of everything that points into
@@ -148,8 +148,8 @@ public:
     void markSaved();
 
     // The listed sites, in order (the holes of removed sites gone first).
-    const std::vector<QOVIWebItem*>& listed();
-    size_t count() { return listed().size(); }
+    const std::vector<QOVIWebItem*>& compactedList();
+    size_t count() { return compactedList().size(); }
     QOVIWebItem* find(const std::wstring& webName);
     // The site when it is one of this bank's and still listed, else null.
     QOVIWebItem* listedSite(const QOVIWebItem* site);
@@ -245,15 +245,14 @@ namespace qovi {
 inline const InputRecord& recordOf(const QOVIInputItem* input) { return input->impl()->data; }
 inline const InputRecord& recordOf(const InputRecord& input) { return input; }
 
-// The user name of a site: the value of its first "text" or "email" item,
-// empty when it has none.
+// The user name of a site (isUserNameType).
 template <typename Inputs>
 const std::wstring& userNameOf(const Inputs& inputs)
 {
     static const std::wstring none;
     for (const auto& input : inputs) {
         const InputRecord& d = recordOf(input);
-        if (d.type == L"text" || d.type == L"email")
+        if (isUserNameType(d.type))
             return d.value;
     }
     return none;
@@ -265,6 +264,20 @@ template <typename Inputs>
 bool holdsAccount(QOVIWebItem::Impl& saved, const std::wstring& url, const Inputs& inputs)
 {
     return saved.head().url == url && userNameOf(saved.whole().inputs) == userNameOf(inputs);
+}
+
+// Runs a store call for a caller outside the store: an exception (out of
+// memory, above all) becomes COMMON_ERR_INTERNAL and a log line under the
+// caller's source path, and never crosses the DLL's border.
+template <typename F>
+COMMON_RESULT guarded(const wchar_t* source, F body)
+{
+    try {
+        return body();
+    } catch (const std::exception&) {
+        QOVILog::debugLog(source, __LINE__, L"A store call failed: out of memory or an internal error.");
+        return COMMON_ERR_INTERNAL;
+    }
 }
 
 // A new site uid: a random prefix per process and a counter.

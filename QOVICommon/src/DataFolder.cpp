@@ -37,8 +37,10 @@ std::wstring dataRoot()
 
 std::wstring accountName()
 {
-    wchar_t name[257];
-    DWORD size = 257;
+    // An account name has at most 256 characters (UNLEN), and the terminator.
+    const DWORD kNameChars = 256 + 1;
+    wchar_t name[kNameChars];
+    DWORD size = kNameChars;
     if (!GetUserNameW(name, &size) || size == 0)
         return std::wstring();
     return std::wstring(name, size - 1);

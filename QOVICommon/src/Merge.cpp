@@ -106,7 +106,7 @@ std::string QOVIPasswordBank::Impl::merge(std::string&& newContent, const std::v
 {
     // Names and URLs change below; the indexes are made again when needed.
     dropIndexes();
-    const std::vector<QOVIWebItem*>& list = listed();
+    const std::vector<QOVIWebItem*>& list = compactedList();
     for (QOVIWebItem* site : list)
         site->impl()->placed = false;
     std::vector<std::string_view> removed(removedSites.begin(), removedSites.end());
@@ -151,7 +151,7 @@ std::string QOVIPasswordBank::Impl::merge(std::string&& newContent, const std::v
         if (s.changedHere())
             mergeSite(*this, s, record);
         else
-            s.restore(record);
+            s.takeStoredRecord(record);
         s.placed = true;
         merged.push_back(site);
     }

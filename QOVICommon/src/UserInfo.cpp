@@ -36,7 +36,8 @@ COMMON_RESULT resultOf(qovi::FileStatus status)
     return COMMON_ERR_IO;
 }
 
-bool passing(qovi::FileStatus status)
+// A failure that may go away by itself: nothing is wrong with the file.
+bool isTransient(qovi::FileStatus status)
 {
     return status == qovi::FileStatus::IoError || status == qovi::FileStatus::CryptoUnavailable;
 }
@@ -137,17 +138,6 @@ void deleteLeftovers(const std::wstring& path)
         DeleteFileW(leftover.c_str());
 }
 
-template <typename F>
-COMMON_RESULT guarded(F body)
-{
-    try {
-        return body();
-    } catch (const std::exception&) {
-        QOVILog::debugLog(kSource, __LINE__, L"A load or save failed: out of memory or an internal error.");
-        return COMMON_ERR_INTERNAL;
-    }
-}
-
 }  // namespace
 
 // ------------------------------------------------------------- internals --
@@ -180,7 +170,7 @@ void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView&
 
 void QOVIUserInfo::Impl::payload(std::string& text)
 {
-    const std::vector<QOVIWebItem*>& sites = bank.impl()->listed();
+    const std::vector<QOVIWebItem*>& sites = bank.impl()->compactedList();
     size_t size = qovi::kSettingsSize;
     for (QOVIWebItem* site : sites)
         size += site->impl()->recordBytes();
@@ -197,7 +187,7 @@ void QOVIUserInfo::Impl::payload(std::string& text)
 COMMON_RESULT QOVIUserInfo::Impl::loadLocked()
 {
     qovi::FileStatus status = finishInterruptedSave(filePath);
-    if (passing(status))
+    if (isTransient(status))
         return failed(status, "a leftover of an interrupted save could not be read");
     qovi::FileContent file;
     qovi::ContentView content;
@@ -317,7 +307,7 @@ int QOVIUserInfo::getLastSaveMerged() const { return impl_->lastSaveMerged ? 1 :
 COMMON_RESULT QOVIUserInfo::load(int)
 {
     Impl& user = *impl_;
-    COMMON_RESULT result = guarded([&]() -> COMMON_RESULT {
+    COMMON_RESULT result = qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         qovi::armInjectedFailures();
         user.reset();
         user.report = QOVILoadReport();
@@ -351,7 +341,7 @@ COMMON_RESULT QOVIUserInfo::load(int)
 
 COMMON_RESULT QOVIUserInfo::save(int)
 {
-    return guarded([&]() -> COMMON_RESULT {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         qovi::armInjectedFailures();
         Impl& user = *impl_;
         user.lastSaveMerged = false;
@@ -365,7 +355,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
         if (lock.state() != qovi::FileLock::Held)
             return lock.state() == qovi::FileLock::Busy ? COMMON_ERR_LOCKED : COMMON_ERR_IO;
         qovi::FileStatus status = finishInterruptedSave(user.filePath);
-        if (passing(status))
+        if (isTransient(status))
             return resultOf(status);
 
         // The file on disk: still what this process read or wrote (then it
@@ -437,7 +427,7 @@ void QOVIUserInfoManager::releaseUsers() { currentUser.reset(); }
 
 int createQOVIAppUserDirectory()
 {
-    try {
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         std::wstring root = qovi::dataRoot();
         if (root.empty())
             return COMMON_ERR_IO;
@@ -446,7 +436,5 @@ int createQOVIAppUserDirectory()
             return COMMON_OK;
         QOVILog::debugLog(kSource, __LINE__, L"Could not create the data folder " + folder);
         return COMMON_ERR_IO;
-    } catch (const std::exception&) {
-        return COMMON_ERR_INTERNAL;
-    }
+    });
 }

@@ -344,7 +344,7 @@ std::string writeCsv(const std::vector<ExportSite>& sites, std::vector<std::wstr
         const QOVIInputItem* password = nullptr;
         size_t used = 0;
         for (const QOVIInputItem* input : entry.inputs) {
-            if (!user && input->getstrType() == L"text") {
+            if (!user && isUserNameType(input->getstrType())) {
                 user = input;
                 ++used;
             } else if (!password && input->getstrType() == L"password") {
@@ -353,8 +353,10 @@ std::string writeCsv(const std::vector<ExportSite>& sites, std::vector<std::wstr
             }
         }
         // What an import of the row would not give back: items beyond one user
-        // name and one password, no password, or a user name item without value, name or id.
+        // name and one password, no password, a user name item of another type
+        // than "text" (an import makes it one), or one without value, name or id.
         if (used != entry.inputs.size() || !password || password->getstrValue().empty() ||
+            (user && user->getstrType() != L"text") ||
             (user && user->getstrValue().empty() && user->getstrName().empty() && user->getstrId().empty()))
             lossy.push_back(entry.site->getstrWebName());
         const std::wstring* row[] = {

@@ -27,12 +27,10 @@ namespace {
 
 const std::wstring kNone;
 
-bool isUserName(const std::wstring& type) { return type == L"text" || type == L"email"; }
-
 const std::wstring& valueOf(const QOVINewWebItem& site, bool user)
 {
     for (const QOVINewInputItem& input : site.inputs) {
-        if (user ? isUserName(input.type) : input.type == L"password")
+        if (user ? isUserNameType(input.type) : input.type == L"password")
             return input.value;
     }
     return kNone;
@@ -41,7 +39,7 @@ const std::wstring& valueOf(const QOVINewWebItem& site, bool user)
 const QOVIInputItem* itemOf(const std::vector<QOVIInputItem*>& items, bool user)
 {
     for (const QOVIInputItem* item : items) {
-        if (user ? isUserName(item->getstrType()) : item->getstrType() == L"password")
+        if (user ? isUserNameType(item->getstrType()) : item->getstrType() == L"password")
             return item;
     }
     return nullptr;

@@ -396,7 +396,7 @@ int listSites(int argc, wchar_t**)
     for (const ExportSite& site : sites) {
         std::wstring users;
         for (const QOVIInputItem* input : site.inputs) {
-            if (input->getstrType() == L"text" || input->getstrType() == L"email")
+            if (isUserNameType(input->getstrType()))
                 users += (users.empty() ? L"" : L", ") + escaped(input->getstrValue());
         }
         text += escaped(site.site->getstrWebName()) + L"\t" + escaped(site.site->getstrURL()) + L"\t" + users + L"\n";
