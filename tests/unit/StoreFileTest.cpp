@@ -118,6 +118,10 @@ TEST_F(StoreFileTest, NothingSecretIsReadableOnDisk)
 
     Files files = snapshot(userFolder());
     ASSERT_EQ(2u, files.size());  // the bank file and the backup: no leftovers
+    // Two saves under one key: never under one nonce (GCM would then give
+    // the content and the key for its tags away).
+    auto nonceOf = [](const std::string& file) { return file.substr(file.find("\"nonce\":"), 30); };
+    EXPECT_NE(nonceOf(files.begin()->second), nonceOf(files.rbegin()->second));
     files[L"QOVI.log"] = qovitest::readFileBytes(logFile());
     for (const auto& file : files) {
         ASSERT_FALSE(file.second.empty()) << qovitest::narrow(file.first);
