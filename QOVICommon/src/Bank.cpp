@@ -429,8 +429,16 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
                                             const std::wstring& webName)
 {
     return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
+        // A name names one site at most: found by the index, not by a pass
+        // over the list (an import asks once per site it adds).
+        if (!webName.empty()) {
+            QOVIWebItem* site = impl_->find(webName);
+            if (site && (url.empty() || site->impl()->url == url))
+                items.push_back(site);
+            return COMMON_OK;
+        }
         const std::vector<QOVIWebItem*>& list = impl_->compactedList();
-        if (url.empty() && webName.empty()) {
+        if (url.empty()) {
             items.insert(items.end(), list.begin(), list.end());
             return COMMON_OK;
         }
