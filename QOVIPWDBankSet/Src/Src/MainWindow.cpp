@@ -78,20 +78,24 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
 {
     AppGlobals.hInstance = instance;
     AppGlobals.dpiScale = displayDpiScale();
+    // The main dialog's state loads the user's bank, and what the load found
+    // is told, before any window of the tool exists: a second start finds no
+    // half-built window to bring up, and nothing can be closed (the state
+    // freed, the users released) while a box waits for the user.
+    AppGlobals.mainState = new (std::nothrow) MainWindowState(true);
+    if (!AppGlobals.mainState || !confirmBankLoad(AppGlobals.currentUser)) {
+        delete AppGlobals.mainState;
+        AppGlobals.mainState = nullptr;
+        return false;
+    }
     AppGlobals.hMainDialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
-    if (!AppGlobals.hMainDialog || !AppGlobals.mainState) {
+    if (!AppGlobals.hMainDialog) {
         QOVILog::debugLog(LOG_PATH, __LINE__, L"The main dialog could not be created.");
-        if (AppGlobals.hMainDialog)
-            DestroyWindow(AppGlobals.hMainDialog);
-        AppGlobals.hMainDialog = nullptr;
+        delete AppGlobals.mainState;  // unless the dialog's WM_DESTROY took it already
+        AppGlobals.mainState = nullptr;
         return false;
     }
     HWND dialog = AppGlobals.hMainDialog;
-    if (!confirmBankLoad(AppGlobals.currentUser)) {
-        DestroyWindow(dialog);
-        AppGlobals.hMainDialog = nullptr;
-        return false;
-    }
     AppGlobals.hSiteListPage =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), dialog, SiteListPageProc, 0);
     AppGlobals.hSettingsPage =
@@ -270,9 +274,14 @@ static void onApplyClick()
     if (!state || state->dirty != 1)
         return;
     if (AppGlobals.currentUser->save(1) == 0) {
-        // Another program's changes came in with the save: the list shows the bank as saved.
-        if (AppGlobals.currentUser->getLastSaveMerged() && AppGlobals.siteListState)
-            AppGlobals.siteListState->refill();
+        // Another program's changes came in with the save: both pages show
+        // the bank and the switches as saved.
+        if (AppGlobals.currentUser->getLastSaveMerged()) {
+            if (AppGlobals.siteListState)
+                AppGlobals.siteListState->refill();
+            if (AppGlobals.settingsPageState)
+                AppGlobals.settingsPageState->showUserSwitches(AppGlobals.hSettingsPage);
+        }
         notifyPasswordListener();
         // Cleared before the box: the box has no owner, so the main window may
         // be closed (and its state freed) while it is open.
@@ -305,7 +314,6 @@ static void onMainInitDialog(HWND dialog)
 {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL))));
-    AppGlobals.mainState = new (std::nothrow) MainWindowState(true);
 
     HWND tab = GetDlgItem(dialog, IDC_MAIN_TAB);
     const UINT tabLabels[] = {IDS_TAB_SETTINGS, IDS_TAB_SITES};
