@@ -50,7 +50,7 @@ static void refuseTypedName(HWND nameBox, const wchar_t* typedName, UINT textId)
 {
     showErrorMessage(IDS_CAPTION_ERROR, textId, 0, nullptr, nullptr);
     SetWindowTextW(nameBox, typedName);
-    SendMessageW(nameBox, WM_SETFOCUS, 0, 0);
+    giveFocus(nameBox);
 }
 
 // What Save reads before it changes anything.
