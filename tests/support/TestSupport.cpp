@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <shellapi.h>
+#include <bcrypt.h>
+#include <wincrypt.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <string>
@@ -110,6 +112,58 @@ std::string narrow(const std::wstring& text)
     std::string result(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
     return result;
+}
+
+// AES-256-GCM in place, as the store seals its files.
+static bool aesGcm(std::vector<unsigned char>& key, std::vector<unsigned char>& nonce, const std::string& aad,
+            std::string& data, std::string& tag)
+{
+    BCRYPT_ALG_HANDLE aes = nullptr;
+    BCRYPT_KEY_HANDLE handle = nullptr;
+    BCryptOpenAlgorithmProvider(&aes, BCRYPT_AES_ALGORITHM, nullptr, 0);
+    BCryptSetProperty(aes, BCRYPT_CHAINING_MODE, (PUCHAR)BCRYPT_CHAIN_MODE_GCM, sizeof BCRYPT_CHAIN_MODE_GCM, 0);
+    BCryptGenerateSymmetricKey(aes, &handle, nullptr, 0, key.data(), (ULONG)key.size(), 0);
+    BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info;
+    BCRYPT_INIT_AUTH_MODE_INFO(info);
+    info.pbNonce = nonce.data();
+    info.cbNonce = (ULONG)nonce.size();
+    info.pbAuthData = (PUCHAR)aad.data();
+    info.cbAuthData = (ULONG)aad.size();
+    info.pbTag = (PUCHAR)&tag[0];
+    info.cbTag = (ULONG)tag.size();
+    ULONG done = 0;
+    PUCHAR bytes = (PUCHAR)&data[0];
+    NTSTATUS status = BCryptEncrypt(handle, bytes, (ULONG)data.size(), &info, nullptr, 0, bytes, (ULONG)data.size(),
+                                    &done, 0);
+    BCryptDestroyKey(handle);
+    BCryptCloseAlgorithmProvider(aes, 0);
+    return BCRYPT_SUCCESS(status);
+}
+
+static std::string base64(const unsigned char* bytes, DWORD size)
+{
+    DWORD length = 0;
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, nullptr, &length);
+    std::string text(length, '\0');
+    CryptBinaryToStringA(bytes, size, CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, &text[0], &length);
+    return text.substr(0, length);
+}
+
+std::string sealedBankFile(int version, const std::string& content)
+{
+    std::vector<unsigned char> key(32), nonce(12);
+    BCryptGenRandom(nullptr, key.data(), 32, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    BCryptGenRandom(nullptr, nonce.data(), 12, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    static const char entropy[] = "QOVI password bank key v1";
+    DATA_BLOB in = {32, key.data()}, salt = {sizeof entropy - 1, (BYTE*)entropy}, out = {};
+    if (!CryptProtectData(&in, L"QOVI password bank", &salt, nullptr, nullptr, 0, &out))
+        return std::string();
+    std::string header = "{\"cipher\":\"AES-256-GCM\",\"format\":\"QOVI password bank\",\"key\":\"" +
+                         base64(out.pbData, out.cbData) + "\",\"nonce\":\"" + base64(nonce.data(), 12) +
+                         "\",\"saveId\":\"0f\",\"version\":" + std::to_string(version) + "}\n";
+    LocalFree(out.pbData);
+    std::string data = content, tag(16, '\0');
+    return aesGcm(key, nonce, header, data, tag) ? header + data + tag : std::string();
 }
 
 // ------------------------------------------------------------- windows --

@@ -54,6 +54,10 @@ std::wstring exeFolder();
 
 std::string narrow(const std::wstring& text);  // UTF-8
 
+// A bank file of the given version around the given content, sealed as the
+// store seals its files, under a new key protected for this user.
+std::string sealedBankFile(int version, const std::string& content);
+
 // ------------------------------------------------------------- windows --
 
 // Dispatches this thread's messages until none has arrived for quietMs

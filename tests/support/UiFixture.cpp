@@ -113,10 +113,8 @@ void UiFixture::openMainWindow(int tab)
 {
     startState_.reset(new MainWindowState(false));
     ASSERT_TRUE(startState_->createMainWindow(AppGlobals.hInstance));
-    HWND tabs = GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_TAB);
-    TabCtrl_SetCurSel(tabs, tab);
-    NMHDR notify = {tabs, IDC_MAIN_TAB, static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageW(AppGlobals.hMainDialog, WM_NOTIFY, IDC_MAIN_TAB, reinterpret_cast<LPARAM>(&notify));
+    // As a click on the tab would: the tab control tells the main dialog.
+    SendDlgItemMessageW(AppGlobals.hMainDialog, IDC_MAIN_TAB, TCM_SETCURFOCUS, tab, 0);
     pumpMessages();
 }
 

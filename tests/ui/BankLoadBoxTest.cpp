@@ -15,7 +15,8 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
 {
     struct Case {
         const char* what;
-        int damage;  // 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data folder is a file
+        int damage;  // 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data folder is a file,
+                     // 4 the bank file is missing, 5 the bank file is of a newer version
         const wchar_t* failCalls;
         UINT text;
         int answer;
@@ -27,6 +28,8 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
         {"busy, retried", 0, L"lock:1", IDS_BANK_BUSY, IDRETRY, true, L"Old New "},
         {"read failed, cancelled", 0, L"read:1", IDS_BANK_READ_FAILED, IDCANCEL, false, L""},
         {"folder unusable", 3, L"", IDS_BANK_FOLDER_UNUSABLE, IDOK, false, L""},
+        {"missing file restored", 4, L"", IDS_BANK_RESTORED_MISSING, IDOK, true, L"Old "},
+        {"newer version", 5, L"", IDS_BANK_NEWER, IDOK, false, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -39,18 +42,22 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
         std::wstring bankFile = QOVIUserInfoManager::getCurrentLogonUser()->getDataFilePath();
         for (int i = 0; i < c.damage && c.damage < 3; ++i)
             ASSERT_TRUE(writeFileBytes(bankFile + (i ? L".bak" : L""), "damaged"));
+        if (c.damage >= 4)
+            c.damage == 4 ? DeleteFileW(bankFile.c_str()) : writeFileBytes(bankFile, sealedBankFile(3, "v3 content"));
 
         ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", c.failCalls);
         std::wstring boxText;
         std::unique_ptr<MainWindowState> start(new MainWindowState(false));
         {
             ModalAnswerer answerer;
-            // The main dialog becomes active when its controls take the focus,
-            // hidden as it is, before the box comes.
-            answerer.expectDialog([](HWND) {}).expectBox(c.answer, L"", L"", [&] {
+            answerer.expectBox(c.answer, L"", L"", [&] {
                 boxText = windowText(GetDlgItem(GetActiveWindow(), 0xFFFF));
+                // What a second start looks for: no main dialog, half built, to bring up or close.
+                EXPECT_EQ(nullptr, FindWindowW(L"#32770", loadResString(IDS_MAIN_CAPTION).c_str()));
                 SetEnvironmentVariableW(L"QOVI_TEST_FAIL_CALLS", nullptr);  // a retry finds the bank free
             });
+            if (c.opens)  // it becomes active when its controls take the focus, hidden as it is
+                answerer.expectDialog([](HWND) {});
             EXPECT_EQ(c.opens, start->createMainWindow(AppGlobals.hInstance));
             pumpMessages();
         }

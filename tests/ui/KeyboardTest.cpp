@@ -105,13 +105,20 @@ public:
     using UiFixture::inputElements;
     Strings siteRows() const { return columnOf(siteList(), 1); }
     std::vector<int> selectedSites() const { return selectedRows(siteList()); }
-    bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
+    // A real click on a row of a list, inside its first 40 pixels: press and release.
+    void clickRow(int id, int row) const
+    {
+        RECT r = {LVIR_BOUNDS};
+        SendMessageW(control(id), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP})
+            sendMouse(control(id), message, r.left + 40, (r.top + r.bottom) / 2, message == WM_LBUTTONUP ? 0 : MK_LBUTTON);
+    }
 };
 
 struct KeyCase {
     const char* what;
     Start start;
-    int focus;                   // the control with the focus at the start
+    int focus;                   // the control given the focus at the start (0: as the windows set it up)
     std::vector<KeyPress> keys;  // pressed in turn
     std::vector<int> trail;      // the focus after each key, named for assistive technology (0: any)
     std::vector<Modal> modals;   // boxes and dialogs that open, in order
@@ -125,7 +132,9 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
 {
     const KeyPress tab = {VK_TAB, 0}, backTab = {VK_TAB, SHIFT}, down = {VK_DOWN, 0}, enter = {VK_RETURN, 0},
                 del = {VK_DELETE, 0}, f1 = {VK_F1, 0};
-    const Modal deleteSitesCancelled = {IDS_CONFIRM_DELETE_SITES, IDCANCEL}, dialogClosed = {0, IDCANCEL};
+    const Modal deleteSitesCancelled = {IDS_CONFIRM_DELETE_SITES, IDCANCEL}, dialogClosed = {0, IDCANCEL},
+                deleteSites = {IDS_CONFIRM_DELETE_SITES, IDOK}, removeInputs = {IDS_CONFIRM_REMOVE_INPUTS, IDOK},
+                closeCancelled = {IDS_CONFIRM_CLOSE, IDCANCEL};
     const KeyCase cases[] = {
         {"Tab runs through the settings page and the footer", Start::Settings, IDC_MAIN_TAB,
          {tab, tab, tab, tab, tab, tab},
@@ -134,27 +143,24 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          {backTab, backTab, backTab, backTab, backTab, backTab, backTab},
          {IDC_MAIN_HELP, IDC_MAIN_CLOSE, IDC_MAIN_APPLY, IDC_SITE_LIST_DELETE, IDC_SITE_LIST_OPEN, IDC_SITE_LIST,
           IDC_MAIN_TAB}},
-        {"Tab runs through the web site edit dialog", Start::Editor, IDC_SITE_EDIT_NAME,
-         {tab, tab, tab, tab, tab, tab, tab},
-         {IDC_SITE_EDIT_INPUTS, IDC_SITE_EDIT_OPEN, IDC_SITE_EDIT_REMOVE, IDC_SITE_EDIT_SAVE, IDC_SITE_EDIT_CLOSE,
-          IDC_SITE_EDIT_HELP, IDC_SITE_EDIT_NAME}},
+        {"Tab runs through the web site edit dialog from its input list; a click on a row gives a list the keys",
+         Start::Editor, 0, {tab, tab, tab, tab, tab, tab, tab},
+         {IDC_SITE_EDIT_OPEN, IDC_SITE_EDIT_REMOVE, IDC_SITE_EDIT_SAVE, IDC_SITE_EDIT_CLOSE, IDC_SITE_EDIT_HELP,
+          IDC_SITE_EDIT_NAME, IDC_SITE_EDIT_INPUTS}, {}, 0,
+         [](KeyboardTest& t) {
+             for (int id : {IDC_SITE_LIST, IDC_SITE_EDIT_INPUTS}) {
+                 SetFocus(t.control(IDC_SITE_EDIT_NAME));
+                 t.clickRow(id, 1);
+                 EXPECT_EQ(t.control(id), GetFocus());
+             }
+         }},
         {"Ctrl+Tab and its kin switch pages, the focus following from a page", Start::Settings,
          IDC_SETTINGS_PWDBANK, {{VK_TAB, CTRL}, {VK_TAB, CTRL | SHIFT}, {VK_NEXT, CTRL}, {VK_PRIOR, CTRL}},
          {IDC_SITE_LIST, IDC_SETTINGS_PWDBANK, IDC_SITE_LIST, IDC_SETTINGS_PWDBANK}},
         {"The arrow keys on the tab control switch pages", Start::Settings, IDC_MAIN_TAB, {{VK_RIGHT, 0}},
          {IDC_MAIN_TAB}, {}, 0, [](KeyboardTest&) { EXPECT_TRUE(IsWindowVisible(AppGlobals.hSiteListPage)); }},
-        {"Shift+Down selects two sites: Open goes, Delete stays", Start::Sites, IDC_SITE_LIST, {{VK_DOWN, SHIFT}},
-         {}, {}, 0,
-         [](KeyboardTest& t) {
-             EXPECT_EQ(std::vector<int>({0, 1}), t.selectedSites());
-             EXPECT_FALSE(t.enabled(IDC_SITE_LIST_OPEN));
-             EXPECT_TRUE(t.enabled(IDC_SITE_LIST_DELETE));
-         }},
-        {"Typing finds a site by the first letters of its name", Start::Sites, IDC_SITE_LIST, {{'B', 0}, {'R', 0}},
-         {}, {}, 0, [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({2}), t.selectedSites()); }},
-        {"Delete in the site list asks, then deletes the selected site", Start::Sites, IDC_SITE_LIST, {del}, {},
-         {{IDS_CONFIRM_DELETE_SITES, IDOK}}, 0,
-         [](KeyboardTest& t) { EXPECT_EQ(std::vector<std::wstring>({L"Beta", L"Bravo"}), t.siteRows()); }},
+        {"Shift+Down selects two sites (their buttons follow as any selection change)", Start::Sites, IDC_SITE_LIST,
+         {{VK_DOWN, SHIFT}}, {}, {}, 0, [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1}), t.selectedSites()); }},
         {"Enter in the site list opens the selected site", Start::Sites, IDC_SITE_LIST, {down, enter}, {},
          {dialogClosed}, 0,
          [](KeyboardTest&) { EXPECT_EQ(L"https://Beta.example/login", AppGlobals.selectedSiteUrl); }},
@@ -162,25 +168,24 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          {{'W', ALT}, {'D', ALT}}, {IDC_SITE_LIST, 0}, {deleteSitesCancelled}},
         {"An access key clicks its check box", Start::Settings, IDC_MAIN_TAB, {{'B', ALT}}, {}, {}, 0,
          [](KeyboardTest& t) { EXPECT_EQ(BST_UNCHECKED, Button_GetCheck(t.control(IDC_SETTINGS_BUBBLE))); }},
-        {"Space presses the focused footer button", Start::Sites, IDC_MAIN_CLOSE, {{VK_SPACE, 0}}, {},
-         {{IDS_CONFIRM_CLOSE, IDCANCEL}}},
-        {"Enter presses the focused button of the list page", Start::Sites, IDC_SITE_LIST_DELETE, {enter}, {},
-         {deleteSitesCancelled}},
-        {"Esc asks the close question", Start::Settings, IDC_SETTINGS_BUBBLE, {{VK_ESCAPE, 0}}, {},
-         {{IDS_CONFIRM_CLOSE, IDCANCEL}}},
-        {"F1 opens help from a check box and a footer button", Start::Settings, IDC_SETTINGS_PWDBANK,
-         {f1, tab, tab, f1}, {}, {}, 2},
-        {"F1 opens help from the site list", Start::Sites, IDC_SITE_LIST, {f1}, {}, {}, 1},
-        {"Delete in the input list asks, then removes the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS,
-         {del}, {}, {{IDS_CONFIRM_REMOVE_INPUTS, IDOK}}, 0,
-         [](KeyboardTest& t) { EXPECT_EQ(std::vector<std::wstring>({L"pass"}), t.inputElements()); }},
+        {"Space presses the focused footer button, and Esc asks the close question", Start::Sites, IDC_MAIN_CLOSE,
+         {{VK_SPACE, 0}, {VK_ESCAPE, 0}}, {}, {closeCancelled, closeCancelled}},
+        {"Enter on Delete deletes, the list taking the focus from the disabled button; typing and Delete there too",
+         Start::Sites, IDC_SITE_LIST_DELETE, {enter, {'B', 0}, {'E', 0}, del}, {IDC_SITE_LIST, 0, 0, IDC_SITE_LIST},
+         {deleteSites, deleteSites}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings({L"Bravo"}), t.siteRows()); }},
+        {"Space on Remove removes, the list taking the focus from the disabled button; Delete in it too",
+         Start::Editor, IDC_SITE_EDIT_REMOVE, {{VK_SPACE, 0}, {'P', 0}, del}, {IDC_SITE_EDIT_INPUTS, 0, IDC_SITE_EDIT_INPUTS},
+         {removeInputs, removeInputs}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings(), t.inputElements()); }},
+        {"F1 opens help from the site list, a list page button and a footer button", Start::Sites, IDC_SITE_LIST,
+         {f1, tab, f1, tab, tab, f1}, {}, {}, 3},
         {"Enter in the input list opens the selected item", Start::Editor, IDC_SITE_EDIT_INPUTS, {down, enter},
          {}, {dialogClosed}, 0, [](KeyboardTest&) { EXPECT_EQ(L"password", AppGlobals.selectedInputType); }},
     };
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.what);
         open(c.start);
-        SetFocus(control(c.focus));
+        if (c.focus)
+            SetFocus(control(c.focus));
         const int helpsBefore = countInLog("OnQOVIHelp Start");
         {
             ModalAnswerer answerer;
@@ -234,6 +239,7 @@ TEST_F(KeyboardTest, AFocusedSkinnedButtonDrawsItsFocusWhileCuesAreShown)
         ValidateRect(apply, nullptr);
         SendMessageW(apply, WM_UPDATEUISTATE, MAKEWPARAM(c.uiState ? UIS_SET : UIS_CLEAR, UISF_HIDEFOCUS), 0);
         EXPECT_TRUE(GetUpdateRect(apply, nullptr, FALSE)) << "a change of the cues repaints";
+        EXPECT_EQ(c.focus == IDC_MAIN_APPLY, (SendMessageW(apply, BM_GETSTATE, 0, 0) & BST_FOCUS) != 0);
         UpdateWindow(apply);
         // The dotted line of the focus rectangle, three pixels in: inside the picture's frame.
         RECT client;

@@ -7,8 +7,9 @@ using namespace qovitest;
 using MainWindowTest = UiFixture;
 
 // The settings page first, then the page of each tab selected; the window
-// centred in the work area.
-TEST_F(MainWindowTest, OpensCentredAndTabsSwitchThePages)
+// centred in the work area, movable but never resizable. Each session logs
+// the listing of the sites once, whether or not the list page shows.
+TEST_F(MainWindowTest, OpensCentredMovesButNeverResizesAndTabsSwitchThePages)
 {
     for (int tab : {0, 1, 0}) {
         openMainWindow(tab);
@@ -16,70 +17,53 @@ TEST_F(MainWindowTest, OpensCentredAndTabsSwitchThePages)
         EXPECT_EQ(tab == 1, IsWindowVisible(AppGlobals.hSiteListPage) != FALSE);
         closeMainWindow();
     }
+    EXPECT_EQ(3, countInLog("Get Web item information"));
     openMainWindow();
     RECT window, work = {};
     GetWindowRect(AppGlobals.hMainDialog, &window);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_NEAR(work.left + work.right, window.left + window.right, 2);
     EXPECT_NEAR(work.top + work.bottom, window.top + window.bottom, 2);
+    const RECT wanted = {10, 20, 10 + window.right - window.left, 20 + window.bottom - window.top};
+    SetWindowPos(AppGlobals.hMainDialog, nullptr, 10, 20, 100, 80, SWP_NOZORDER);
+    GetWindowRect(AppGlobals.hMainDialog, &window);
+    EXPECT_TRUE(EqualRect(&wanted, &window));
 }
 
 // Apply saves only with a change pending and tells the listener; a failed
-// save keeps the change pending for the next Apply.
-TEST_F(MainWindowTest, ApplySavesPendingChangesOnceAndRetriesAfterAFailure)
+// save keeps the change pending for the next Apply. Close asks whether or not
+// changes are pending; Cancel keeps everything, OK ends the window (and the
+// loop) without saving.
+TEST_F(MainWindowTest, ApplySavesPendingChangesOnceAndCloseEndsWithoutSaving)
 {
     store({}, 1, 1);
     openMainWindow();
-    auto apply = [this](std::initializer_list<std::pair<UINT, UINT>> boxes) {
+    auto click = [this](int id, std::initializer_list<std::tuple<UINT, UINT, int>> boxes) {
         ModalAnswerer answerer;
         for (const auto& box : boxes)
-            answerer.expectBox(IDOK, text(box.first), text(box.second));
+            answerer.expectBox(std::get<2>(box), text(std::get<0>(box)), text(std::get<1>(box)));
         pumpMessages();
-        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
+        clickWindow(GetDlgItem(AppGlobals.hMainDialog, id));
     };
-    apply({});  // nothing pending: no box at all
+    click(IDC_MAIN_APPLY, {});  // nothing pending: no box at all
     AppGlobals.currentUser->setPWDBankEnable(0);
     PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     HANDLE held = holdFile(AppGlobals.currentUser->getDataFilePath());
-    apply({{IDS_CAPTION_ERROR, IDS_SAVE_FAILED}});
+    click(IDC_MAIN_APPLY, {{IDS_CAPTION_ERROR, IDS_SAVE_FAILED, IDOK}});
     CloseHandle(held);
     EXPECT_EQ(0, listenerNotices());
-    apply({{IDS_CAPTION_INFO, IDS_SAVED}});
+    click(IDC_MAIN_APPLY, {{IDS_CAPTION_INFO, IDS_SAVED, IDOK}});
     EXPECT_EQ(1, listenerNotices());
-    apply({});  // saved: nothing pending again
-    EXPECT_EQ(0, stored().pwdBank);
-}
-
-// Close asks whether or not changes are pending; Cancel keeps everything, OK
-// ends the window (and the loop) without saving.
-TEST_F(MainWindowTest, CloseAsksAndOnlyOkEndsWithoutSaving)
-{
-    store({}, 1, 1);
-    openMainWindow();
-    AppGlobals.currentUser->setPWDBankEnable(0);
+    click(IDC_MAIN_APPLY, {});  // saved: nothing pending again
+    AppGlobals.currentUser->setPWDBankEnable(1);
     PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     for (int answer : {IDCANCEL, IDOK}) {
-        ModalAnswerer answerer;
-        answerer.expectBox(answer, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_CLOSE));
-        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_CLOSE));
+        click(IDC_MAIN_CLOSE, {{IDS_CAPTION_INFO, IDS_CONFIRM_CLOSE, answer}});
         EXPECT_EQ(answer == IDCANCEL, IsWindow(AppGlobals.hMainDialog) != FALSE);
     }
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
-    EXPECT_EQ(1, stored().pwdBank);
-}
-
-TEST_F(MainWindowTest, MovesButNeverResizes)
-{
-    openMainWindow();
-    RECT before, after;
-    GetWindowRect(AppGlobals.hMainDialog, &before);
-    SetWindowPos(AppGlobals.hMainDialog, nullptr, 10, 20, 100, 80, SWP_NOZORDER);
-    GetWindowRect(AppGlobals.hMainDialog, &after);
-    EXPECT_EQ(10, after.left);
-    EXPECT_EQ(20, after.top);
-    EXPECT_EQ(before.right - before.left, after.right - after.left);
-    EXPECT_EQ(before.bottom - before.top, after.bottom - after.top);
+    EXPECT_EQ(0, stored().pwdBank);
 }
 
 // However often the controls repaint, each window holds one brush for them,
@@ -180,10 +164,7 @@ TEST_F(MainWindowTest, HelpOpensTheUserLanguageOrEnglishAndLogsEveryPathTried)
     EXPECT_EQ(2u, helpCalls.size());
     EXPECT_EQ(4, countInLog("OnQOVIHelp Start"));
     setHtmlHelpEntry(platform);
-}
-
-TEST_F(MainWindowTest, DebugPrintCutsLongTextsAndLogsAtItsFixedLine)
-{
+    // The debug log's formatted lines: long texts cut, at the fixed line.
     debugPrint(L"long:[%ls]", std::wstring(5000, L'x').c_str());
     debugPrint(L"short %d", 42);
     EXPECT_EQ(1, countInLog("long:[" + std::string(2047 - 6, 'x') + "\r\n"));

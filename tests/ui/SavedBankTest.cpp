@@ -26,13 +26,22 @@ protected:
 };
 
 // After a save that merged another program's changes, the list page shows the
-// bank in store order as a fresh fill does, and the open edit dialog's name
-// box follows the new name the other program gave its site.
-TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
+// bank in store order as a fresh fill does (logging no listing again), the
+// open edit dialog's name box follows the new name the other program gave its
+// site, and the settings page shows the switches the other program saved when
+// this process did not change them: after Apply at once, after the edit
+// dialog's Save when it shows again. No later click can then save the bubble
+// on with the bank off.
+TEST_F(SavedBankTest, AfterAMergedSaveTheWindowsShowTheSavedBank)
 {
     store({site(L"alpha"), site(L"beta")});
     openMainWindow(1);
-    otherProgram(L"rename beta beta2 add gamma https://gamma.example gil pg");
+    otherProgram(L"rename beta beta2 add gamma https://gamma.example gil pg pwdbank 0 bubble 0");
+    HWND tabs = GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_TAB), page = AppGlobals.hSettingsPage;
+    auto switches = [&] {
+        return std::make_tuple(IsDlgButtonChecked(page, IDC_SETTINGS_PWDBANK), IsDlgButtonChecked(page, IDC_SETTINGS_BUBBLE),
+                               IsWindowEnabled(GetDlgItem(page, IDC_SETTINGS_BUBBLE)));
+    };
     selectRows(siteList(), {0});
     {
         ModalAnswerer answerer;
@@ -45,15 +54,18 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
         }
         // Merged into memory although the write failed: the rows show it.
         EXPECT_EQ(Strings({L"beta2", L"gamma"}), siteRows());
+        SendMessageW(tabs, TCM_SETCURFOCUS, 0, 0);  // Apply with the settings page shown
         click(AppGlobals.hMainDialog, IDC_MAIN_APPLY);
     }
+    EXPECT_EQ(std::make_tuple(0u, 0u, FALSE), switches());
+    SendMessageW(tabs, TCM_SETCURFOCUS, 1, 0);
     EXPECT_EQ(Strings({L"beta2", L"gamma"}), siteRows());
     EXPECT_EQ(siteRows(), siteElements());
     EXPECT_EQ(std::vector<int>{0}, selectedRows(siteList()));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_OPEN)));
 
     openEditorOn(0);
-    otherProgram(L"removeinput beta2 pass p1 rename beta2 beta3");
+    otherProgram(L"removeinput beta2 pass p1 rename beta2 beta3 pwdbank 1 bubble 1");
     selectRows(inputList(), {0});
     {
         ModalAnswerer answerer;
@@ -63,6 +75,7 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
     }
     EXPECT_EQ(L"beta3", windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
     EXPECT_EQ(Strings({L"beta3", L"gamma"}), siteRows());
+    EXPECT_EQ(1, countInLog("Get Web item information")) << "once a session, not at every listing";
     // The password row is still shown, but the merge took its item out of
     // the bank: a new password for it is refused out loud, nothing is saved.
     selectRows(inputList(), {0});
@@ -73,6 +86,9 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheListAndTheEditorShowTheSavedBank)
         click(editor, IDC_SITE_EDIT_OPEN);
         click(editor, IDC_SITE_EDIT_SAVE);
     }
+    closeEditor();
+    SendMessageW(tabs, TCM_SETCURFOCUS, 0, 0);
+    EXPECT_EQ(std::make_tuple(1u, 1u, TRUE), switches());
     Stored bank = stored();
     EXPECT_EQ(Strings({L"beta3", L"gamma"}), bank.sites);
     EXPECT_EQ(Strings(), bank.inputs[L"beta3"]);

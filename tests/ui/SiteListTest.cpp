@@ -41,15 +41,16 @@ protected:
 
 // The sites in store order, row i showing element i, row 0 selected; with no
 // site, no row and both buttons unavailable. The buttons of either list
-// follow its selection, by click or by keyboard.
+// follow its selection, by click or by keyboard, and are unavailable over an
+// input list that no item gets a row in.
 TEST_F(SiteListTest, ListsShowTheStoreOrderAndTheirButtonsFollowTheSelection)
 {
     openMainWindow(1);
     EXPECT_EQ(0, rowCount(siteList()));
     EXPECT_EQ(NEITHER, buttons(listState().buttons, 0));
     closeMainWindow();
-    const Strings order = {L"zeta", L"Alpha", L"mid"};
-    store({site(order[0]), site(order[1]), site(order[2])});
+    const Strings order = {L"zeta", L"Alpha", L"mid", L"rowless"};
+    store({site(order[0]), site(order[1]), site(order[2]), site(order[3], {{L"e1", L"mail", L"email", L"x"}})});
     openMainWindow(1);
     EXPECT_EQ(order, columnOf(siteList(), 1));
     EXPECT_EQ(order, siteElements());
@@ -67,6 +68,9 @@ TEST_F(SiteListTest, ListsShowTheStoreOrderAndTheirButtonsFollowTheSelection)
         selectRows(list.first, {}, false);  // as the keyboard would
         EXPECT_EQ(NEITHER, buttons(*list.second, openSlot));
     }
+    closeEditor();
+    openEditorOn(3);
+    EXPECT_EQ(NEITHER, buttons(editState().buttons, 2)) << "an input list left empty";
 }
 
 // The question has no owner, so the list stays usable while it is open: the
@@ -109,24 +113,31 @@ TEST_F(SiteListTest, DeletingAsksOnceAndTakesTheRowsSelectedAtOk)
 }
 
 // The first selected site's keys go to AppGlobals whatever the count; only a
-// single selected row opens it, showing its name. When the edit dialog has
-// gone the list page's buttons show their normal look.
-TEST_F(SiteListTest, OpeningShowsTheSingleSelectedSiteInTheEditDialog)
+// single selected row opens it, showing its name. Esc and button 326 each end
+// the edit dialog and overwrite the pending password in its buffer; when the
+// dialog has gone the list page's buttons show their normal look.
+TEST_F(SiteListTest, OpeningShowsTheSingleSelectedSiteAndLeavingWipesThePendingPassword)
 {
     openSites(std::vector<std::vector<QOVINewInputItem>>(4, userAndPassword()));
-    const struct { std::initializer_list<int> rows; bool byButton; const wchar_t* shown; } cases[] = {
-        {{2}, false, L"case2"}, {{2}, true, L"case2"}, {{1, 2}, false, L""}};
+    const struct { std::initializer_list<int> rows; bool byButton; const wchar_t* shown; int close; } cases[] = {
+        {{2}, false, L"case2", VK_ESCAPE}, {{2}, true, L"case2", IDC_SITE_EDIT_CLOSE}, {{1, 2}, false, L"", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.rows.size() << " rows, by button " << c.byButton);
         selectRows(siteList(), c.rows);
         listState().buttons.looks[1] = SkinButtonLook{0, 1, 0, 0};  // left hovered while the dialog runs
+        AppGlobals.pendingPasswordValue = L"a new password not saved yet";
+        const std::wstring pending = AppGlobals.pendingPasswordValue;
+        const wchar_t* characters = AppGlobals.pendingPasswordValue.data();
         std::wstring shownName;
         {
             ModalAnswerer answerer;
             if (*c.shown)
                 answerer.expectDialog([&](HWND dialog) {
                     shownName = windowText(GetDlgItem(dialog, IDC_SITE_EDIT_NAME));
-                    press(dialog, IDC_SITE_EDIT_CLOSE);
+                    if (c.close == VK_ESCAPE)
+                        PostMessageW(GetDlgItem(dialog, IDC_SITE_EDIT_NAME), WM_KEYDOWN, VK_ESCAPE, 0);
+                    else
+                        clickWindow(GetDlgItem(dialog, c.close));
                 });
             if (c.byButton)
                 clickWindow(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_OPEN));
@@ -139,6 +150,8 @@ TEST_F(SiteListTest, OpeningShowsTheSingleSelectedSiteInTheEditDialog)
         EXPECT_EQ(L"https://" + first + L".example/login|form-" + first + L"|login-" + first,
                   AppGlobals.selectedSiteUrl + L"|" + AppGlobals.selectedSiteFormId + L"|" + AppGlobals.selectedSiteFormName);
         EXPECT_EQ(*c.shown ? 1 : 0, listState().buttons.looks[1].normal);
+        ASSERT_EQ(characters, AppGlobals.pendingPasswordValue.data()) << "the buffer was kept";
+        EXPECT_EQ(*c.shown ? std::wstring(pending.size(), L'\0') : pending, std::wstring(characters, pending.size()));
     }
 }
 
@@ -213,29 +226,4 @@ TEST_F(SiteListTest, EditDialogListsTheFirstUserNameAndPasswordItemsAndRemovesRo
     Stored bank = stored();
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(cases[i].inputs.size(), bank.inputs[L"case" + std::to_wstring(i)].size()) << "only Save changes the store";
-}
-
-// Opened modally as the list page opens it: Esc and button 326 each end it
-// and overwrite the pending password.
-TEST_F(SiteListTest, LeavingTheEditDialogWipesThePendingPassword)
-{
-    openSites({userAndPassword()});
-    for (int how : {VK_ESCAPE, IDC_SITE_EDIT_CLOSE}) {
-        AppGlobals.pendingPasswordValue = L"a new password not saved yet";
-        const std::wstring::size_type length = AppGlobals.pendingPasswordValue.size();
-        const wchar_t* characters = AppGlobals.pendingPasswordValue.data();
-        {
-            ModalAnswerer answerer;
-            answerer.expectDialog([how](HWND dialog) {
-                if (how == VK_ESCAPE)
-                    PostMessageW(GetDlgItem(dialog, IDC_SITE_EDIT_NAME), WM_KEYDOWN, VK_ESCAPE, 0);
-                else
-                    clickWindow(GetDlgItem(dialog, IDC_SITE_EDIT_CLOSE));
-            });
-            DialogBoxParamW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDD_SITE_EDIT), AppGlobals.hSiteListPage,
-                            SiteEditProc, 0);
-        }
-        ASSERT_EQ(characters, AppGlobals.pendingPasswordValue.data()) << "the buffer was kept";
-        EXPECT_EQ(std::wstring(length, L'\0'), std::wstring(characters, length)) << "characters were left behind";
-    }
 }

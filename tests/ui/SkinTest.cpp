@@ -46,6 +46,20 @@ public:
         return box;
     }
 
+    // The centre of what is blue, to a fraction of a pixel: each pixel weighs
+    // by how much bluer than red it is, which the fill and the grey button
+    // faces are not.
+    std::pair<double, double> blueCentre() const
+    {
+        double sum = 0, x = 0, y = 0;
+        for (int row = 0; row < height_; ++row)
+            for (int column = 0; column < width_; ++column) {
+                const double weight = std::max(0, GetBValue(pixel(column, row)) - GetRValue(pixel(column, row)));
+                sum += weight, x += weight * (column + 0.5), y += weight * (row + 0.5);
+            }
+        return {x / sum, y / sum};
+    }
+
 private:
     int width_, height_;
     HDC dc_;
@@ -96,84 +110,18 @@ TEST(SkinImages, LoadsReplaceTheImageAndBackgroundsStretchOverTheClientArea)
     }
 }
 
-// ------------------------------------------------------------- painting --
+// ------------------------------------------------- painting and scaling --
 
-// What one button draws into its client area (and, for the footer's text
-// buttons, the pixels below it) at a DPI scale: the image rows, the label's
-// colour, place and size, or the help icon's place and size.
-TEST(SkinPainting, ButtonsDrawImageLabelOrIconAsTheirSlotSays)
-{
-    const SkinButtonSlot footer = {IDC_MAIN_APPLY, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
-                                   IDS_BUTTON_APPLY, 1, true, 0.0f, false};
-    const SkinButtonSlot list = {IDC_SITE_LIST_DELETE, IDP_SMALL_BUTTON_NORMAL, IDP_SMALL_BUTTON_HOVER,
-                                 IDP_SMALL_BUTTON_PRESSED, IDS_BUTTON_DELETE, 0, false, 0.0f, true};
-    const SkinButtonSlot help = {IDC_MAIN_HELP, IDP_BUTTON_NORMAL, IDP_BUTTON_HOVER, IDP_BUTTON_PRESSED,
-                                 0, 1, false, -0.5f, false};
-    SkinButtonSlot missing = footer;
-    missing.normalImage = 9999;
-    enum Label { NONE, BLACK, GREY };
-    const struct {
-        const char* what;
-        const SkinButtonSlot& slot;
-        float scale;
-        int width, height, available;
-        int imageTop, imageBottom;  // rows the image covers; imageBottom 0: no image
-        Label label;
-        float iconX, iconY, iconSide;
-    } cases[] = {
-        {"footer text, 96 dpi", footer, 1.0f, 67, 21, 1, 1, 23, BLACK},
-        {"footer text, 144 dpi", footer, 1.5f, 100, 32, 1, 1, 35, BLACK},
-        {"list button", list, 1.0f, 64, 25, 1, 0, 25, BLACK},
-        {"list button unavailable", list, 1.0f, 64, 25, 0, 0, 25, GREY},
-        {"missing image", missing, 1.0f, 80, 24, 1, 0, 0, BLACK},
-        {"help, 96 dpi", help, 1.0f, 30, 22, 1, 1, 23, NONE, 6.75f, 3.25f, 16},
-        {"help, 144 dpi", help, 1.5f, 45, 33, 1, 1, 34, NONE, 10.25f, 4.75f, 24},
-    };
-    const float savedScale = AppGlobals.dpiScale;
-    std::vector<double> labelHeights;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        AppGlobals.dpiScale = c.scale;
-        SkinButtonGroup group;
-        group.available[0] = c.available;
-        group.helpIcon.load(IDP_HELP_ICON, SkinImageKind::Png);
-        Canvas canvas(c.width, c.height + 6);
-        renderSkinButton(canvas.dc(), c.width, c.height, c.slot, group, 0);
-        const int x = c.width / 2;
-        EXPECT_EQ(c.imageBottom > 0, canvas.pixel(0, c.height / 2) != FILL) << "the image's border";
-        if (c.imageBottom > 0) {
-            EXPECT_EQ(c.imageTop > 0, canvas.pixel(x, 0) == FILL);
-            EXPECT_NE(FILL, canvas.pixel(x, c.imageBottom - 1));
-            EXPECT_EQ(FILL, canvas.pixel(x, c.imageBottom + 1));
-        }
-        const RECT dark = canvas.boxOf(isDark, 3);
-        EXPECT_EQ(c.label == BLACK, dark.left < dark.right);
-        if (c.label == GREY) {
-            const RECT grey = canvas.boxOf(isGrey, 3);
-            EXPECT_LT(grey.left, grey.right);
-        } else if (c.label == BLACK) {
-            EXPECT_NEAR(c.width / 2.0, (dark.left + dark.right) / 2.0, 2.5);
-            EXPECT_NEAR(c.height / 2.0, (dark.top + dark.bottom) / 2.0, 3.0);
-            labelHeights.push_back(dark.bottom - dark.top);
-        } else {
-            const RECT icon = canvas.boxOf(isBlue, 0);
-            EXPECT_NEAR(c.iconX, icon.left, 1.5);
-            EXPECT_NEAR(c.iconY, icon.top, 1.5);
-            EXPECT_NEAR(c.iconSide, icon.right - icon.left, 2.0);
-        }
-    }
-    EXPECT_NEAR(1.5, labelHeights[1] / labelHeights[0], 0.25) << "the label grows with the DPI";
-    AppGlobals.dpiScale = savedScale;
-}
-
-// -------------------------------------------------------------- scaling --
+using SkinButtonTest = UiFixture;
 
 // The title fonts' height takes the smaller of the two DPI values; the
 // windows make their title fonts at the height start-up measured, and the
-// edit dialog scales its columns by the display's scale.
-using DisplayScaleTest = UiFixture;
-
-TEST_F(DisplayScaleTest, TitleFontsAndColumnsFollowTheDisplay)
+// edit dialog scales its columns by the display's scale. The real buttons of
+// the three windows draw, each by its own slot of its window's set, into
+// their client area (and, for the footer's text buttons, the pixels below it)
+// at a DPI scale: the image rows, the label's colour, place and size, or the
+// help icon's place to a tenth of a pixel.
+TEST_F(SkinButtonTest, SizesFollowTheDisplayAndButtonsDrawImageLabelOrIconAsTheirSlotSays)
 {
     const int heights[][3] = {{96, 96, 24}, {120, 120, 30}, {144, 144, 36}, {120, 96, 24}, {96, 144, 24}};
     for (const auto& h : heights)
@@ -193,6 +141,70 @@ TEST_F(DisplayScaleTest, TitleFontsAndColumnsFollowTheDisplay)
     EXPECT_EQ(150, ListView_GetColumnWidth(inputList(), 0));
     EXPECT_EQ(435, ListView_GetColumnWidth(inputList(), 2));
     AppGlobals.titleFontHeight = savedHeight;
+
+    enum Label { NONE, BLACK, GREY, NO_IMAGE };  // NO_IMAGE: black, the normal image missing
+    const HWND footer = AppGlobals.hMainDialog, list = AppGlobals.hSiteListPage;
+    const struct {
+        const char* what; HWND window; int id; float scale; int width, height, available;
+        int imageTop, imageBottom;  // rows the image covers
+        Label label; float iconX, iconY, iconSide;
+    } cases[] = {
+        {"footer text, 96 dpi", footer, IDC_MAIN_APPLY, 1.0f, 67, 21, 1, 1, 23, BLACK},
+        {"footer text, 144 dpi", footer, IDC_MAIN_APPLY, 1.5f, 100, 32, 1, 1, 35, BLACK},
+        {"list button", list, IDC_SITE_LIST_OPEN, 1.0f, 64, 25, 1, 0, 25, BLACK},
+        {"list button unavailable", list, IDC_SITE_LIST_DELETE, 1.0f, 64, 25, 0, 0, 25, GREY},
+        {"edit dialog text", editor, IDC_SITE_EDIT_SAVE, 1.0f, 67, 21, 1, 1, 22, BLACK},
+        {"edit dialog list button unavailable", editor, IDC_SITE_EDIT_REMOVE, 1.0f, 64, 25, 0, 0, 25, GREY},
+        {"missing image", editor, IDC_SITE_EDIT_CLOSE, 1.0f, 80, 24, 1, 0, 0, NO_IMAGE},
+        {"footer help, 96 dpi", footer, IDC_MAIN_HELP, 1.0f, 30, 22, 1, 1, 23, NONE, 6.75f, 3.25f, 16},
+        {"footer help, 144 dpi", footer, IDC_MAIN_HELP, 1.5f, 45, 33, 1, 1, 34, NONE, 10.25f, 4.75f, 24},
+        {"edit dialog help, 96 dpi", editor, IDC_SITE_EDIT_HELP, 1.0f, 30, 22, 1, 1, 23, NONE, 7.25f, 3.25f, 16},
+    };
+    // GetWindowSubclass, which comctl32 exports by ordinal only.
+    const auto getWindowSubclass = reinterpret_cast<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), MAKEINTRESOURCEA(411))));
+    std::vector<double> labelHeights;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppGlobals.dpiScale = c.scale;
+        DWORD_PTR reference = 0;
+        int index = 0;
+        while (index < SKIN_MAX_BUTTONS && !getWindowSubclass(GetDlgItem(c.window, c.id), SkinButtonProc, index, &reference))
+            ++index;
+        ASSERT_NE(0u, reference) << "the button is skinned";
+        const SkinButtonSet& set = *reinterpret_cast<const SkinButtonSet*>(reference);
+        SkinButtonGroup& group = *set.group();
+        SkinButtonSlot slot = set.slots[index];
+        slot.normalImage = c.label == NO_IMAGE ? 9999 : slot.normalImage;
+        group.available[index] = c.available;
+        Canvas canvas(c.width, c.height + 6);
+        renderSkinButton(canvas.dc(), c.width, c.height, slot, group, index);
+        const int x = c.width / 2;
+        EXPECT_EQ(c.imageBottom > 0, canvas.pixel(0, c.height / 2) != FILL) << "the image's border";
+        if (c.imageBottom > 0) {
+            EXPECT_EQ(c.imageTop > 0, canvas.pixel(x, 0) == FILL);
+            EXPECT_NE(FILL, canvas.pixel(x, c.imageBottom - 1));
+            EXPECT_EQ(FILL, canvas.pixel(x, c.imageBottom));
+        }
+        const RECT dark = canvas.boxOf(isDark, 3);
+        EXPECT_EQ(c.label == BLACK || c.label == NO_IMAGE, dark.left < dark.right);
+        if (c.label == GREY) {
+            const RECT grey = canvas.boxOf(isGrey, 3);
+            EXPECT_LT(grey.left, grey.right);
+        } else if (c.label != NONE) {
+            EXPECT_NEAR(c.width / 2.0, (dark.left + dark.right) / 2.0, 2.5);
+            EXPECT_NEAR(c.height / 2.0, (dark.top + dark.bottom) / 2.0, 3.0);
+            labelHeights.push_back(dark.bottom - dark.top);
+        } else {
+            // Its centre lies where the icon's own centre lies when drawn at (0, 0).
+            Canvas alone(c.width, c.height + 6);
+            Gdiplus::Graphics(alone.dc()).DrawImage(group.helpIcon.image(), Gdiplus::RectF(0, 0, c.iconSide, c.iconSide));
+            const auto centre = canvas.blueCentre(), own = alone.blueCentre();
+            EXPECT_NEAR(c.iconX + own.first, centre.first, 0.1);
+            EXPECT_NEAR(c.iconY + own.second, centre.second, 0.1);
+        }
+    }
+    EXPECT_NEAR(1.5, labelHeights[1] / labelHeights[0], 0.25) << "the label grows with the DPI";
     AppGlobals.dpiScale = 1.0f;
 }
 
@@ -216,8 +228,6 @@ bool repaintedBy(HWND button, UINT message, int x)
 }
 
 }  // namespace
-
-using SkinButtonTest = UiFixture;
 
 // One sequence of mouse messages on a button of each set, releases outside
 // (no click) until the last; each set repaints by its rule: at the

@@ -20,6 +20,11 @@ void notifyPasswordListener()
         PostMessageW(listener, WM_CLOSE, 0, 0);
 }
 
+void giveFocus(HWND control)
+{
+    SendMessageW(GetAncestor(control, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
 void logUnexpectedException(const wchar_t* procedure)
 {
     QOVILog::debugLog(L".\\Src\\Src\\AppGlobals.cpp", __LINE__,

@@ -64,6 +64,13 @@ void wipeString(std::wstring& text);
 // Posts WM_CLOSE to the suite's password listener window, if one runs.
 void notifyPasswordListener();
 
+// Gives the control the keyboard focus through the dialog manager of its
+// top-level window (WM_NEXTDLGCTL), which keeps the dialog's memory of the
+// focus and its default button in step. A control is never sent WM_SETFOCUS
+// instead: a list view would then believe it had the focus and not take it
+// at the next click, and the keys would stay where they were.
+void giveFocus(HWND control);
+
 // Logs an exception caught at the boundary of a window or dialog procedure.
 void logUnexpectedException(const wchar_t* procedure);
 

@@ -78,20 +78,24 @@ bool MainWindowState::createMainWindow(HINSTANCE instance)
 {
     AppGlobals.hInstance = instance;
     AppGlobals.dpiScale = displayDpiScale();
+    // The main dialog's state loads the user's bank, and what the load found
+    // is told, before any window of the tool exists: a second start finds no
+    // half-built window to bring up, and nothing can be closed (the state
+    // freed, the users released) while a box waits for the user.
+    AppGlobals.mainState = new (std::nothrow) MainWindowState(true);
+    if (!AppGlobals.mainState || !confirmBankLoad(AppGlobals.currentUser, AppGlobals.mainState->loadResult)) {
+        delete AppGlobals.mainState;
+        AppGlobals.mainState = nullptr;
+        return false;
+    }
     AppGlobals.hMainDialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
-    if (!AppGlobals.hMainDialog || !AppGlobals.mainState) {
+    if (!AppGlobals.hMainDialog) {
         QOVILog::debugLog(LOG_PATH, __LINE__, L"The main dialog could not be created.");
-        if (AppGlobals.hMainDialog)
-            DestroyWindow(AppGlobals.hMainDialog);
-        AppGlobals.hMainDialog = nullptr;
+        delete AppGlobals.mainState;  // unless the dialog's WM_DESTROY took it already
+        AppGlobals.mainState = nullptr;
         return false;
     }
     HWND dialog = AppGlobals.hMainDialog;
-    if (!confirmBankLoad(AppGlobals.currentUser, AppGlobals.mainState->loadResult)) {
-        DestroyWindow(dialog);
-        AppGlobals.hMainDialog = nullptr;
-        return false;
-    }
     AppGlobals.hSiteListPage =
         CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SITE_LIST_PAGE), dialog, SiteListPageProc, 0);
     AppGlobals.hSettingsPage =
@@ -274,9 +278,14 @@ static void onApplyClick()
         return;
     const bool saved = AppGlobals.currentUser->save(1) == COMMON_OK;
     // Another program's changes came in with the save, into memory even when
-    // writing then failed: the list shows the bank as it is now.
-    if (AppGlobals.currentUser->getLastSaveMerged() && AppGlobals.siteListState)
-        AppGlobals.siteListState->refill();
+    // writing then failed: both pages show the bank and the switches as they
+    // are now.
+    if (AppGlobals.currentUser->getLastSaveMerged()) {
+        if (AppGlobals.siteListState)
+            AppGlobals.siteListState->refill();
+        if (AppGlobals.settingsPageState)
+            AppGlobals.settingsPageState->showUserSwitches(AppGlobals.hSettingsPage);
+    }
     if (saved) {
         notifyPasswordListener();
         // Cleared before the box: the box has no owner, so the main window may
@@ -310,7 +319,6 @@ static void onMainInitDialog(HWND dialog)
 {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL))));
-    AppGlobals.mainState = new (std::nothrow) MainWindowState(true);
 
     HWND tab = GetDlgItem(dialog, IDC_MAIN_TAB);
     const UINT tabLabels[] = {IDS_TAB_SETTINGS, IDS_TAB_SITES};

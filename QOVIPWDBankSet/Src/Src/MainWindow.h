@@ -19,9 +19,10 @@ struct MainWindowState {
     // Builds the main window, runs the message loop until WM_QUIT and returns
     // its wParam; -1 when the main dialog could not be created.
     int runMainWindow(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
-    // The two halves of runMainWindow: dialogs 51, 53 and 52 made, centred
-    // and shown (false when the main dialog could not be made); then the
-    // loop, which returns the WM_QUIT wParam.
+    // The two halves of runMainWindow: the user's bank loaded and what the
+    // load found told, then dialogs 51, 53 and 52 made, centred and shown
+    // (false when the tool must end without a bank or the main dialog could
+    // not be made); then the loop, which returns the WM_QUIT wParam.
     bool createMainWindow(HINSTANCE instance);
     int runMessageLoop();
     // Shows the page of currentTab and hides the other.

@@ -175,7 +175,7 @@ void SiteEditState::deleteSelectedInputs(HWND dialog)
     if (AppGlobals.siteEditState != this)
         return;
     if (answer != IDOK) {
-        SendMessageW(list, WM_SETFOCUS, 0, 0);
+        giveFocus(list);
         return;
     }
 
@@ -199,9 +199,10 @@ void SiteEditState::deleteSelectedInputs(HWND dialog)
         PostMessageW(dialog, WM_PWDBANK_MODIFIED, 0, 0);
         modified = 1;
     }
-    // Normally nothing is selected any more and both buttons go grey.
+    // Normally nothing is selected any more and both buttons go grey, the
+    // focused one too, which loses the focus: the list takes it.
     followSelection();
-    SendMessageW(list, WM_SETFOCUS, 0, 0);
+    giveFocus(list);
 }
 
 void SiteEditState::openSelectedInput(HWND dialog)
@@ -220,7 +221,7 @@ void SiteEditState::openSelectedInput(HWND dialog)
         if (AppGlobals.siteEditState == this)
             helpAllowed = 1;
     } else if (selected >= 2) {
-        SendMessageW(listView, WM_SETFOCUS, 0, 0);
+        giveFocus(listView);
     }
 }
 
@@ -303,10 +304,9 @@ static void onSiteEditInitDialog(HWND dialog)
                  reinterpret_cast<LPARAM>(LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL))));
     SendDlgItemMessageW(dialog, IDC_SITE_EDIT_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->captionFont), TRUE);
     SendDlgItemMessageW(dialog, IDC_SITE_EDIT_NAME, EM_LIMITTEXT, SITE_NAME_CHARS - 1, 0);
-    SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
-    // Both stay enabled even over an empty list; without a selected row they do nothing.
-    state->buttons.setAvailable(OPEN_SLOT, true);
-    state->buttons.setAvailable(REMOVE_SLOT, true);
+    giveFocus(state->listView);
+    // Row 0 is selected: both buttons are usable, unless the list is empty.
+    state->followSelection();
     // Last: the box has no owner, and the dialog may be gone after it.
     if (!listed)
         showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
@@ -316,7 +316,7 @@ static void onSiteEditInitDialog(HWND dialog)
 static void onSiteEditClose(HWND dialog)
 {
     EndDialog(dialog, IDC_SITE_EDIT_CLOSE);
-    SendMessageW(siteListView(), WM_SETFOCUS, 0, 0);
+    giveFocus(siteListView());
 }
 
 // Esc and the close box: the dialog ends without saving. The posted WM_PAINT
@@ -364,7 +364,7 @@ static INT_PTR onSiteEditCommand(HWND dialog, int id)
 
 // A double click and Enter open the selected input item; Delete removes the
 // selected items as button 323 does; buttons 324 and 323 follow every change
-// of the selection, by mouse or keyboard.
+// of the selection, by mouse or keyboard, and every click in the list.
 static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
 {
     SiteEditState* state = AppGlobals.siteEditState;
@@ -375,7 +375,7 @@ static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
         state->openSelectedInput(dialog);
         return FALSE;
     }
-    if (isSelectionChange(header)) {
+    if (isSelectionChange(header) || header->code == static_cast<UINT>(NM_CLICK)) {
         state->followSelection();
         return TRUE;
     }
@@ -430,8 +430,9 @@ static INT_PTR siteEditMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     SiteEditState* state = AppGlobals.siteEditState;
     switch (message) {
     case WM_INITDIALOG:
+        // FALSE: the focus is set, on the input list, not on the first control.
         onSiteEditInitDialog(dialog);
-        return TRUE;
+        return FALSE;
     case WM_COMMAND:
         return onSiteEditCommand(dialog, LOWORD(wParam));
     case WM_NOTIFY:

@@ -74,6 +74,9 @@ void SiteListPageState::fillSiteList()
     EnableWindow(reinterpret_cast<HWND>(SendMessageW(listView, LVM_GETHEADER, 0, 0)), FALSE);
     insertColumn(listView, 0, ICON_COLUMN_WIDTH, L"");
     insertColumn(listView, 1, NAME_COLUMN_WIDTH, headerText(IDS_SITE_COLUMN_NAME));
+    // Once a session, at start-up, where readers of the suite's log look for
+    // it, although the rows themselves come later.
+    QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
     buttons.setAvailable(OPEN_SLOT, false);
     buttons.setAvailable(DELETE_SLOT, false);
 }
@@ -96,7 +99,6 @@ void SiteListPageState::listSites()
     ListRedrawPause pause(listView);
     SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
     webItems.clear();
-    QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
     const bool read = AppGlobals.currentUser->getPWDBankInfo()->getWebItems(webItems, L"", L"") == COMMON_OK;
     if (!read)
         webItems.clear();
@@ -179,7 +181,7 @@ void SiteListPageState::openSelectedSite()
                         SiteEditProc, 0);
         return;
     }
-    SendMessageW(listView, WM_SETFOCUS, 0, 0);
+    giveFocus(listView);
 }
 
 void SiteListPageState::deleteSelectedSites()
@@ -195,7 +197,7 @@ void SiteListPageState::deleteSelectedSites()
     if (AppGlobals.siteListState != this)
         return;
     if (answer != IDOK) {
-        SendMessageW(list, WM_SETFOCUS, 0, 0);
+        giveFocus(list);
         return;
     }
 
@@ -222,7 +224,7 @@ void SiteListPageState::deleteSelectedSites()
         PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     // Normally nothing is selected any more and both buttons go grey.
     followSelection();
-    SendMessageW(list, WM_SETFOCUS, 0, 0);
+    giveFocus(list);
     // Last: the box has no owner, and this state may be gone after it.
     if (deleted.size() < rows.size())
         showErrorMessage(IDS_CAPTION_ERROR, IDS_DELETE_REFUSED, 0, nullptr, nullptr);
@@ -239,8 +241,10 @@ static void onSiteListInitDialog(HWND page)
     state->listView = GetDlgItem(page, IDC_SITE_LIST);
     attachListKeyboard(state->listView, 1);  // typing finds a site by its name
     attachSkinButtons(page, siteListButtons, state->buttons);
+    // The page is made hidden, under the settings page: the focus stays where
+    // the main dialog put it, and the list takes it with a click, Tab or
+    // Ctrl+Tab once the page shows.
     state->fillSiteList();
-    SendMessageW(state->listView, WM_SETFOCUS, 0, 0);
 }
 
 // Sent before the page becomes visible: the rows are there when it shows.

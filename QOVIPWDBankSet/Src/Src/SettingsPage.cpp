@@ -38,6 +38,19 @@ void SettingsPageState::toggleOption(HWND page, int* option, std::wstring descri
         SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, description.c_str());
 }
 
+void SettingsPageState::showUserSwitches(HWND page)
+{
+    pwdBankOn = AppGlobals.currentUser->getPWDBankEnable();
+    bubbleOn = AppGlobals.currentUser->getBubbleEnable();
+    CheckDlgButton(page, IDC_SETTINGS_PWDBANK, pwdBankOn ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_SETTINGS_BUBBLE, bubbleOn ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), pwdBankOn ? TRUE : FALSE);
+    // The bubble's description wins when both are on; with the bank off and
+    // the bubble on, 202 shows checked but disabled.
+    const UINT description = bubbleOn ? IDS_DESC_BUBBLE_ON : pwdBankOn ? IDS_DESC_PWDBANK_ON : IDS_DESC_BOTH_OFF;
+    SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(description).c_str());
+}
+
 static void postModified() { PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0); }
 
 static void onSettingsInitDialog(HWND page)
@@ -46,18 +59,7 @@ static void onSettingsInitDialog(HWND page)
     AppGlobals.settingsPageState = state;
     if (!state)
         return;
-    if (state->pwdBankOn) {
-        SendDlgItemMessageW(page, IDC_SETTINGS_PWDBANK, BM_SETCHECK, BST_CHECKED, 0);
-        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_PWDBANK_ON).c_str());
-    } else {
-        EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), FALSE);
-    }
-    // The bubble's description wins when both are on; with the bank off and
-    // the bubble on, 202 shows checked but disabled.
-    if (state->bubbleOn) {
-        SendDlgItemMessageW(page, IDC_SETTINGS_BUBBLE, BM_SETCHECK, BST_CHECKED, 0);
-        SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(IDS_DESC_BUBBLE_ON).c_str());
-    }
+    state->showUserSwitches(page);
     state->descriptionWindow = GetDlgItem(page, IDC_SETTINGS_DESCRIPTION);
     state->descriptionDC = GetDC(state->descriptionWindow);
 }
@@ -123,6 +125,11 @@ static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         else if (state && LOWORD(wParam) == IDC_SETTINGS_BUBBLE)
             onBubbleClick(page, *state);
         return TRUE;
+    case WM_SHOWWINDOW:
+        // The edit dialog's Save may have merged while the page was hidden.
+        if (wParam && state)
+            state->showUserSwitches(page);
+        return FALSE;
     case WM_CTLCOLORSTATIC:
         return onSettingsCtlColorStatic(reinterpret_cast<HWND>(lParam));
     case WM_ERASEBKGND:

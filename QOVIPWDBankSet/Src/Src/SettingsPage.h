@@ -14,6 +14,9 @@ struct SettingsPageState {
 
     // Flips *option; shows "both off" when both switches are now off, else description.
     void toggleOption(HWND page, int* option, std::wstring description);
+    // Takes both switches from AppGlobals.currentUser again and shows them:
+    // a save that merged another program's changes may have changed them.
+    void showUserSwitches(HWND page);
 
     HBRUSH backgroundBrush = nullptr;
     HWND descriptionWindow = nullptr;

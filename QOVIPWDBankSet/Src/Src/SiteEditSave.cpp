@@ -7,6 +7,7 @@
 #include "QOVICommon.h"
 #include "QOVIPWDBankInfoEditDlg.h"
 #include "QOVIPWDBankInfoSettingDlg.h"
+#include "SettingsPage.h"
 #include "resource.h"
 
 // Save logs as part of the edit dialog's module, under that module's path and
@@ -46,7 +47,7 @@ static void refuseTypedName(HWND nameBox, const std::wstring& typedName, UINT te
 {
     showErrorMessage(IDS_CAPTION_ERROR, textId, 0, nullptr, nullptr);
     SetWindowTextW(nameBox, typedName.c_str());
-    SendMessageW(nameBox, WM_SETFOCUS, 0, 0);
+    giveFocus(nameBox);
 }
 
 // The store refused a change: Save ends here and saves nothing. What was
@@ -167,6 +168,8 @@ static void saveUser(SiteEditState& state, HWND dialog)
     if (user->getLastSaveMerged()) {
         if (AppGlobals.siteListState)
             AppGlobals.siteListState->refill();
+        if (AppGlobals.settingsPageState)
+            AppGlobals.settingsPageState->showUserSwitches(AppGlobals.hSettingsPage);
         state.followMergedName(dialog);
     }
     if (saved) {

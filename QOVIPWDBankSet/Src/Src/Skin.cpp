@@ -348,8 +348,8 @@ static void paintSkinButton(HWND button, const SkinButtonSlot& slot, const SkinB
 
 // The mouse messages never reach the standard button: a click neither takes
 // the focus nor makes a BN_CLICKED of its own. The keys that press a button
-// and the messages at which the standard button would paint itself are
-// handled here too; everything else goes the standard way.
+// are handled here too; everything else goes the standard way, and where the
+// standard button paints itself the skin paints again after it.
 static LRESULT skinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARAM lParam, const SkinButtonSet& set,
                                  int index)
 {
@@ -402,14 +402,14 @@ static LRESULT skinButtonMessage(HWND button, UINT message, WPARAM wParam, LPARA
     case WM_ENABLE:
     case WM_SETTEXT:
     case WM_UPDATEUISTATE: {
-        // The standard button would paint itself straight onto the screen
-        // here, over the skin. The default processing does the rest (keeps
-        // the text, passes the UI state on) and the skin repaints.
+        // The standard button keeps its focus state, text and UI state here,
+        // and may paint itself straight onto the screen, over the skin: the
+        // skin repaints the whole button after it.
         if (message == WM_KILLFOCUS && look.spaceHeld) {
             look.spaceHeld = false;
             setLook(look, 1, 0, 0);
         }
-        const LRESULT result = DefWindowProcW(button, message, wParam, lParam);
+        const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
         repaintButton(button);
         return result;
     }
