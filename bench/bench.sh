@@ -15,7 +15,7 @@ import sys
 n = int(sys.argv[1])
 print("name,url,username,password")
 for i in range(n):
-    print(f"Site {i:05d},https://site{i:05d}.example/login,user{i:05d},Pass-{i:05d}-word")
+    print(f"Site {i:06d},https://site{i:06d}.example/login,user{i:06d},Pass-{i:06d}-word")
 PY
 }
 
@@ -25,12 +25,14 @@ exec 3>&1 >"$raw"
 export QOVI_DATA_DIR
 wine "$WINE_BIN/QOVIMainAppStub.exe" </dev/null >/dev/null 2>&1 &
 sleep 1
-for sites in 0 10 1000 10000; do
+for sites in 0 10 1000 10000 100000; do
     mkdir -p "$work/bank-$sites"
     QOVI_DATA_DIR=$(winpath "$work/bank-$sites")
     if [ "$sites" -gt 0 ]; then
         bankwith "$sites" >"$work/bank-$sites.csv"
+        started=$(date +%s%N)
         wine "$WINE_BIN/qovibank.exe" import "$(winpath "$work/bank-$sites.csv")" </dev/null >/dev/null 2>&1 || true
+        printf 'import sites=%s ms=%s\n' "$sites" $(( ($(date +%s%N) - started) / 1000000 ))
     fi
     bankfile=$(find "$work/bank-$sites" -name PasswordBank.qovi 2>/dev/null | head -n 1)
     printf 'sites=%s bankbytes=%s ' "$sites" "$( [ -n "$bankfile" ] && stat -c %s "$bankfile" || echo 0)"
@@ -40,7 +42,7 @@ done
 # The credential store: load and save of 10, 1,000 and 10,000 sites.
 wine "$WINE_BIN/StoreBench.exe" </dev/null 2>/dev/null | tr -d '\r'
 
-# The web site list page: list fill and deletion of 10, 1,000 and 10,000 sites.
+# The web site list page: list fill, select all and deletion of 10 to 100,000 sites.
 wine "$WINE_BIN/SiteListBench.exe" </dev/null 2>/dev/null | tr -d '\r'
 
 exec >&3

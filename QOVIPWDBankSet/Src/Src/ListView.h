@@ -20,11 +20,16 @@ void insertColumn(HWND list, int column, int width, const std::wstring& header);
 // The keyboard of a list view in a dialog. Enter reaches the list, which tells
 // its parent NM_RETURN, instead of pressing the dialog's default button;
 // typing selects the next row whose text in nameColumn starts with what was
-// typed; and when the list gets the focus its first selected row becomes the
-// focused one, so that the arrow keys move on from the selection.
+// typed; Ctrl+A selects every row; and when the list gets the focus its first
+// selected row becomes the focused one, so that the arrow keys move on from
+// the selection.
 void attachListKeyboard(HWND list, int nameColumn);
 
-// Whether a list view notification tells of a change in a row's selection.
+// Selects every row, as Ctrl+A in the list does.
+void selectAllRows(HWND list);
+
+// Whether a list view notification tells of a change in the selection of a
+// row or (in a virtual list) of a range of rows.
 bool isSelectionChange(const NMHDR* header);
 
 // A column header from the string table. The strings are used as wsprintfW
@@ -33,8 +38,7 @@ bool isSelectionChange(const NMHDR* header);
 std::wstring headerText(UINT id);
 
 // Holds a list view's drawing off while many rows change at once and repaints
-// it in one go afterwards: row by row, a bank of thousands of sites takes
-// minutes to list or delete.
+// it in one go afterwards.
 class ListRedrawPause {
 public:
     explicit ListRedrawPause(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }

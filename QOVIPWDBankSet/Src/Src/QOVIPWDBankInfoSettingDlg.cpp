@@ -1,5 +1,6 @@
 #include "QOVIPWDBankInfoSettingDlg.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 #include "AppGlobals.h"
@@ -63,7 +64,7 @@ void SiteListPageState::followSelection()
     buttons.followSelectedRows(OPEN_SLOT, DELETE_SLOT, selectedCount(listView));
 }
 
-void SiteListPageState::fillSiteList()
+void SiteListPageState::setUpSiteList()
 {
     imageList = ImageList_Create(ROW_ICON_SIZE, ROW_ICON_SIZE, ILC_COLOR32 | ILC_MASK, 2, 0);
     ImageList_ReplaceIcon(imageList, -1, LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL)));
@@ -96,36 +97,53 @@ void SiteListPageState::refill()
 void SiteListPageState::listSites()
 {
     filled = true;
-    ListRedrawPause pause(listView);
-    SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
-    webItems.clear();
-    const bool read = AppGlobals.currentUser->getPWDBankInfo()->getWebItems(webItems, L"", L"") == COMMON_OK;
+    std::vector<QOVIWebItem*> sites;
+    const bool read = AppGlobals.currentUser->getPWDBankInfo()->getWebItems(sites, L"", L"") == COMMON_OK;
     if (!read)
-        webItems.clear();
-
-    wchar_t empty[] = L"";
-    for (size_t i = 0; i < webItems.size(); ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = static_cast<int>(i);
-        item.pszText = empty;
-        item.iImage = 0;
-        SendMessageW(listView, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        setRowText(listView, static_cast<int>(i), 1, webItems[i]->getstrWebName());
-    }
-
-    const bool anyRow = rowCount(listView) > 0;
-    if (anyRow) {
-        LVITEMW selected = {};
-        selected.state = LVIS_SELECTED;
-        selected.stateMask = LVIS_SELECTED;
-        SendMessageW(listView, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
+        sites.clear();
+    webItems.swap(sites);
+    const bool anyRow = !webItems.empty();
+    {
+        ListRedrawPause pause(listView);
+        // The list holds no rows of its own, only their count: it asks for
+        // the rows it shows (LVN_GETDISPINFO), so any number of sites lists
+        // at the cost of one screenful.
+        SendMessageW(listView, LVM_SETITEMCOUNT, webItems.size(), 0);
+        setSelection(anyRow ? std::vector<int>{0} : std::vector<int>(), -1);
     }
     buttons.setAvailable(OPEN_SLOT, anyRow);
     buttons.setAvailable(DELETE_SLOT, anyRow);
     // Last: the box has no owner, and this state may be gone after it.
     if (!read)
         showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
+}
+
+void SiteListPageState::setSelection(const std::vector<int>& rows, int focused)
+{
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    item.state = item.stateMask = LVIS_SELECTED;
+    for (int row : rows)
+        SendMessageW(listView, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    if (focused >= 0) {
+        item.state = item.stateMask = LVIS_FOCUSED;
+        SendMessageW(listView, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void SiteListPageState::showRow(LVITEMW& item) const
+{
+    if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= webItems.size())
+        return;
+    // Column 0 shows the icon alone, column 1 the site's name alone.
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = item.iSubItem == 0 ? 0 : I_IMAGENONE;
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        item.pszText[0] = L'\0';
+        if (item.iSubItem == 1)
+            lstrcpynW(item.pszText, webItems[static_cast<size_t>(item.iItem)]->getstrWebName().c_str(), item.cchTextMax);
+    }
 }
 
 int SiteListPageState::rowOf(const QOVIWebItem* site) const
@@ -143,28 +161,40 @@ void SiteListPageState::removeRow(int row)
         removeRows({row});
 }
 
-// Rows go from the last up, each with its element, so that the rows not yet
-// removed keep their numbers; with every row selected the list empties at once.
+// The elements go in one pass; the rows are only counted anew. Rows still
+// selected keep their selection at their new numbers.
 void SiteListPageState::removeRows(const std::vector<int>& rows)
 {
-    if (rows.size() == webItems.size()) {
-        SendMessageW(listView, LVM_DELETEALLITEMS, 0, 0);
-        webItems.clear();
-        return;
-    }
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
-        SendMessageW(listView, LVM_DELETEITEM, *row, 0);
-    size_t next = 0, kept = 0;
+    std::vector<int> stillSelected;
+    // Usually every selected row goes, and no row is left to look for.
+    const std::vector<int> selected =
+        selectedCount(listView) > static_cast<int>(rows.size()) ? selectedRows(listView) : std::vector<int>();
+    size_t next = 0, kept = 0, nextSelected = 0;
     for (size_t i = 0; i < webItems.size(); ++i) {
-        if (next < rows.size() && static_cast<size_t>(rows[next]) == i)
+        const bool removed = next < rows.size() && static_cast<size_t>(rows[next]) == i;
+        if (removed)
             ++next;
-        else
-            webItems[kept++] = webItems[i];
+        while (nextSelected < selected.size() && static_cast<size_t>(selected[nextSelected]) < i)
+            ++nextSelected;
+        if (removed)
+            continue;
+        if (nextSelected < selected.size() && static_cast<size_t>(selected[nextSelected]) == i)
+            stillSelected.push_back(static_cast<int>(kept));
+        webItems[kept++] = webItems[i];
     }
     webItems.resize(kept);
+    SendMessageW(listView, LVM_SETITEMCOUNT, webItems.size(), LVSICF_NOSCROLL);
+    // The keyboard goes on from where the first removed row was.
+    const int focused = rows.empty() || webItems.empty() ? -1 : (std::min)(rows[0], static_cast<int>(kept) - 1);
+    setSelection(stillSelected, focused);
+    InvalidateRect(listView, nullptr, TRUE);
 }
 
-void SiteListPageState::renameRow(int row, const std::wstring& name) { setRowText(listView, row, 1, name); }
+void SiteListPageState::renameRow(int row, const std::wstring&)
+{
+    // The row shows the site's name as the store holds it.
+    SendMessageW(listView, LVM_REDRAWITEMS, row, row);
+}
 
 void SiteListPageState::openSelectedSite()
 {
@@ -244,7 +274,7 @@ static void onSiteListInitDialog(HWND page)
     // The page is made hidden, under the settings page: the focus stays where
     // the main dialog put it, and the list takes it with a click, Tab or
     // Ctrl+Tab once the page shows.
-    state->fillSiteList();
+    state->setUpSiteList();
 }
 
 // Sent before the page becomes visible: the rows are there when it shows.
@@ -271,10 +301,8 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
     }
     if (!state)
         return TRUE;
-    if (header->code == LVN_DELETEALLITEMS) {
-        // No LVN_DELETEITEM for each row of a list emptied at once: the rows
-        // hold nothing to free.
-        SetWindowLongPtrW(GetParent(header->hwndFrom), DWLP_MSGRESULT, TRUE);
+    if (header->code == LVN_GETDISPINFOW) {
+        state->showRow(reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(header))->item);
         return TRUE;
     }
     if (isSelectionChange(header)) {

@@ -13,7 +13,9 @@ class QOVIWebItem;
 
 // The page's working data; AppGlobals.siteListState is its only pointer.
 //
-// Row i of the list view and element i of webItems are always the same site.
+// Row i of the list view and element i of webItems are always the same site:
+// the list is virtual (LVS_OWNERDATA), holds only the count of rows and asks
+// the page for what a row shows.
 // The page owns that rule: only its own operations add or remove rows and
 // elements (others call removeRow and refill), and the list is never sorted.
 // The sites belong to the password bank; the page never deletes them.
@@ -25,9 +27,8 @@ struct SiteListPageState {
     SiteListPageState& operator=(const SiteListPageState&) = delete;
 
     // Sets up the list view's columns and icons. The rows come when the
-    // page is first shown (ensureFilled): the settings page is the one shown
-    // at start-up, and ten thousand rows take a good part of a second.
-    void fillSiteList();
+    // page is first shown (ensureFilled).
+    void setUpSiteList();
     // Lists the sites unless they are listed already; whoever reads the
     // rows calls it first.
     void ensureFilled();
@@ -37,13 +38,18 @@ struct SiteListPageState {
     void refill();
     // Lists the bank's sites, in store order, and selects row 0.
     void listSites();
+    // Selects exactly these rows; focused (when not -1) becomes the focused row.
+    void setSelection(const std::vector<int>& rows, int focused);
+    // Fills in what the list asks of a row (LVN_GETDISPINFO): the icon in
+    // column 0, the site's name in column 1.
+    void showRow(LVITEMW& item) const;
     // Removes row and its element together.
     void removeRow(int row);
     // Removes these rows (ascending) and their elements, in one pass.
     void removeRows(const std::vector<int>& rows);
     // The row of a site, or -1.
     int rowOf(const QOVIWebItem* site) const;
-    // Shows name in the row of a site that was renamed.
+    // Shows the new name of the row's site, renamed in the store.
     void renameRow(int row, const std::wstring& name);
     // With exactly one selected row, opens that site in the edit dialog (54)
     // modally; with any other count only gives the list the focus back. The
