@@ -161,6 +161,8 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          {IDC_MAIN_TAB}, {}, 0, [](KeyboardTest&) { EXPECT_TRUE(IsWindowVisible(AppGlobals.hSiteListPage)); }},
         {"Shift+Down selects two sites (their buttons follow as any selection change)", Start::Sites, IDC_SITE_LIST,
          {{VK_DOWN, SHIFT}}, {}, {}, 0, [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1}), t.selectedSites()); }},
+        {"Ctrl+A selects every site", Start::Sites, IDC_SITE_LIST, {{'A', CTRL}}, {}, {}, 0,
+         [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1, 2}), t.selectedSites()); }},
         {"Enter in the site list opens the selected site", Start::Sites, IDC_SITE_LIST, {down, enter}, {},
          {dialogClosed}, 0,
          [](KeyboardTest&) { EXPECT_EQ(L"https://Beta.example/login", AppGlobals.selectedSiteUrl); }},
