@@ -166,7 +166,7 @@ int wmain()
     printf("%7s %10s | %8s %8s %6s | %8s %8s %6s | %10s %10s\n", "sites", "file bytes", "load", "read", "ratio",
            "save", "write", "ratio", "first save", "merge save");
     bool withinTarget = true;
-    for (int sites : {10, 1000, 10000}) {
+    for (int sites : {10, 1000, 10000, 100000}) {
         std::wstring root = base + L"\\" + std::to_wstring(sites);
         CreateDirectoryW(root.c_str(), nullptr);
         Figures f = measure(root, sites, sites >= 10000 ? 5 : 9);

@@ -34,6 +34,8 @@
 #define IDC_SITE_LIST_DELETE            302
 #define IDC_SITE_LIST                   303
 #define IDC_SITE_LIST_LABEL             304
+#define IDC_SITE_SEARCH                 305
+#define IDC_SITE_SEARCH_LABEL           306
 
 // Web site edit dialog (54)
 #define IDC_SITE_EDIT_INPUTS            321

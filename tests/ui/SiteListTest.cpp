@@ -73,6 +73,40 @@ TEST_F(SiteListTest, ListsShowTheStoreOrderAndTheirButtonsFollowTheSelection)
     EXPECT_EQ(NEITHER, buttons(editState().buttons, 2)) << "an input list left empty";
 }
 
+// The search shows the sites whose name or URL holds the typed text, in any
+// case and script, in store order, and the page acts on the rows shown: a
+// deletion keeps the search, Open opens the row's own site, and Apply saves
+// the sites the search hides as they were.
+TEST_F(SiteListTest, TheSearchShowsTheMatchingSitesAndThePageActsOnThem)
+{
+    store({site(L"\u00c4rger Bank"), site(L"shop"), site(L"\u03a3\u03af\u03b3\u03bc\u03b1"), site(L"bar"), site(L"rum")});
+    openMainWindow(1);
+    const Strings all = columnOf(siteList(), 1);
+    HWND search = GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_SEARCH);
+    const struct { const wchar_t* typed; Strings shown; } cases[] = {
+        {L"\u00e4RGER", {all[0]}}, {L"\u03a3\u038a\u0393\u039c\u0391", {all[2]}}, {L"HOP.EX", {L"shop"}},
+        {L"zzz", {}}, {L"", all}, {L"R", {all[0], L"bar", L"rum"}}};
+    for (const auto& c : cases) {
+        SetWindowTextW(search, c.typed);
+        EXPECT_EQ(c.shown, columnOf(siteList(), 1)) << narrow(c.typed);
+        EXPECT_EQ(c.shown, siteElements());
+        EXPECT_EQ(c.shown.empty() ? NEITHER : BOTH, buttons(listState().buttons, 0));
+    }
+    selectRows(siteList(), {1});
+    {
+        ModalAnswerer answerer;
+        answerer.expectBox(IDOK).expectBox(IDOK);  // the deletion's question, Apply's information
+        clickWindow(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE));
+        pumpMessages();
+        EXPECT_EQ(Strings({all[0], L"rum"}), columnOf(siteList(), 1));
+        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
+    }
+    openEditorOn(1);
+    EXPECT_EQ(L"rum", windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
+    closeEditor();
+    EXPECT_EQ(Strings({all[0], L"shop", all[2], L"rum"}), stored().sites);
+}
+
 // The question has no owner, so the list stays usable while it is open: the
 // deletion takes the rows selected when OK is pressed and stops when none is
 // left, keeping rows, elements and the in-memory bank in step, and marks the

@@ -13,6 +13,13 @@ void wipeString(std::wstring& text)
     text.clear();
 }
 
+std::wstring controlText(HWND control)
+{
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
 void notifyPasswordListener()
 {
     HWND listener = FindWindowW(L"QOVI_PWD_LISTEN", nullptr);

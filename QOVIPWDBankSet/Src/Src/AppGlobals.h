@@ -61,6 +61,9 @@ extern AppGlobalsData AppGlobals;
 // Overwrites the characters of a string that may have held a secret, then empties it.
 void wipeString(std::wstring& text);
 
+// A control's whole text, however long.
+std::wstring controlText(HWND control);
+
 // Posts WM_CLOSE to the suite's password listener window, if one runs.
 void notifyPasswordListener();
 

@@ -205,6 +205,22 @@ static void switchPageByKeyboard(int step)
         SendMessageW(AppGlobals.hMainDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
 }
 
+// Ctrl+F, from anywhere in the main window: the web site list page comes up,
+// with the keyboard in its search box.
+static bool isFindKey(const MSG& msg)
+{
+    return msg.message == WM_KEYDOWN && msg.wParam == 'F' && isKeyDown(VK_CONTROL) && !isKeyDown(VK_MENU);
+}
+
+static void findSite()
+{
+    HWND tabs = GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_TAB);
+    if (SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != 1)
+        SendMessageW(tabs, TCM_SETCURFOCUS, 1, 0);
+    if (AppGlobals.siteListState)
+        AppGlobals.siteListState->focusSearch();
+}
+
 bool preprocessMessage(MSG& msg)
 {
     // F1 is help everywhere, and nothing else acts on it.
@@ -215,6 +231,10 @@ bool preprocessMessage(MSG& msg)
     HWND dialog = AppGlobals.hMainDialog;
     if (!dialog || (msg.hwnd != dialog && !IsChild(dialog, msg.hwnd)))
         return false;
+    if (isFindKey(msg)) {
+        findSite();
+        return true;
+    }
     if (int step = pageStepOf(msg)) {
         switchPageByKeyboard(step);
         return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_set>
 #include <string>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
@@ -101,7 +102,65 @@ void SiteListPageState::listSites()
     const bool read = AppGlobals.currentUser->getPWDBankInfo()->getWebItems(sites, L"", L"") == COMMON_OK;
     if (!read)
         sites.clear();
-    webItems.swap(sites);
+    listedSites.swap(sites);
+    searchKeys.clear();
+    showMatchingSites();
+    // Last: the box has no owner, and this state may be gone after it.
+    if (!read)
+        showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
+}
+
+// Lower case as the user's language writes it, for every script.
+static std::wstring foldedCase(const std::wstring& text)
+{
+    if (text.empty())
+        return text;
+    const int size = static_cast<int>(text.size());
+    const DWORD flags = LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING;
+    const int needed = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, text.c_str(), size, nullptr, 0, nullptr, nullptr, 0);
+    if (needed <= 0)
+        return text;
+    std::wstring folded(static_cast<size_t>(needed), L'\0');
+    LCMapStringEx(LOCALE_NAME_USER_DEFAULT, flags, text.c_str(), size, &folded[0], needed, nullptr, nullptr, 0);
+    return folded;
+}
+
+// What the search looks in: the name and the URL, folded, with a line break
+// between them that no search text holds.
+static std::wstring searchKeyOf(const QOVIWebItem* site)
+{
+    return foldedCase(site->getstrWebName()) + L"\n" + foldedCase(site->getstrURL());
+}
+
+void SiteListPageState::searchFor(const std::wstring& text)
+{
+    ensureFilled();
+    std::wstring folded = foldedCase(text);
+    folded.erase(std::remove(folded.begin(), folded.end(), L'\n'), folded.end());
+    if (folded == searchText)
+        return;
+    searchText = std::move(folded);
+    showMatchingSites();
+}
+
+void SiteListPageState::showMatchingSites()
+{
+    if (searchText.empty()) {
+        webItems = listedSites;
+    } else {
+        // The keys are made at the first search after a listing, then kept.
+        if (searchKeys.size() != listedSites.size()) {
+            searchKeys.clear();
+            searchKeys.reserve(listedSites.size());
+            for (const QOVIWebItem* site : listedSites)
+                searchKeys.push_back(searchKeyOf(site));
+        }
+        webItems.clear();
+        for (size_t i = 0; i < listedSites.size(); ++i) {
+            if (searchKeys[i].find(searchText) != std::wstring::npos)
+                webItems.push_back(listedSites[i]);
+        }
+    }
     const bool anyRow = !webItems.empty();
     {
         ListRedrawPause pause(listView);
@@ -113,9 +172,6 @@ void SiteListPageState::listSites()
     }
     buttons.setAvailable(OPEN_SLOT, anyRow);
     buttons.setAvailable(DELETE_SLOT, anyRow);
-    // Last: the box has no owner, and this state may be gone after it.
-    if (!read)
-        showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
 }
 
 void SiteListPageState::setSelection(const std::vector<int>& rows, int focused)
@@ -165,6 +221,10 @@ void SiteListPageState::removeRow(int row)
 // selected keep their selection at their new numbers.
 void SiteListPageState::removeRows(const std::vector<int>& rows)
 {
+    std::vector<QOVIWebItem*> goneSites;
+    goneSites.reserve(rows.size());
+    for (int row : rows)
+        goneSites.push_back(webItems[static_cast<size_t>(row)]);
     std::vector<int> stillSelected;
     // Usually every selected row goes, and no row is left to look for.
     const std::vector<int> selected =
@@ -183,6 +243,7 @@ void SiteListPageState::removeRows(const std::vector<int>& rows)
         webItems[kept++] = webItems[i];
     }
     webItems.resize(kept);
+    forgetSites(goneSites);
     SendMessageW(listView, LVM_SETITEMCOUNT, webItems.size(), LVSICF_NOSCROLL);
     // The keyboard goes on from where the first removed row was.
     const int focused = rows.empty() || webItems.empty() ? -1 : (std::min)(rows[0], static_cast<int>(kept) - 1);
@@ -190,10 +251,48 @@ void SiteListPageState::removeRows(const std::vector<int>& rows)
     InvalidateRect(listView, nullptr, TRUE);
 }
 
+// The sites leave the full listing too, in one pass, with their search keys.
+void SiteListPageState::forgetSites(const std::vector<QOVIWebItem*>& sites)
+{
+    if (sites.empty())
+        return;
+    std::unordered_set<const QOVIWebItem*> gone(sites.begin(), sites.end());
+    const bool keyed = searchKeys.size() == listedSites.size();
+    size_t kept = 0;
+    for (size_t i = 0; i < listedSites.size(); ++i) {
+        if (gone.count(listedSites[i]))
+            continue;
+        if (keyed)
+            searchKeys[kept].swap(searchKeys[i]);
+        listedSites[kept++] = listedSites[i];
+    }
+    listedSites.resize(kept);
+    if (keyed)
+        searchKeys.resize(kept);
+}
+
+// The row stays shown even when its new name no longer matches the search:
+// the shown rows change at the next change of the search text.
 void SiteListPageState::renameRow(int row, const std::wstring&)
 {
+    if (row < 0 || static_cast<size_t>(row) >= webItems.size())
+        return;
+    const QOVIWebItem* site = webItems[static_cast<size_t>(row)];
+    if (searchKeys.size() == listedSites.size()) {
+        for (size_t i = 0; i < listedSites.size(); ++i) {
+            if (listedSites[i] == site)
+                searchKeys[i] = searchKeyOf(site);
+        }
+    }
     // The row shows the site's name as the store holds it.
     SendMessageW(listView, LVM_REDRAWITEMS, row, row);
+}
+
+void SiteListPageState::focusSearch()
+{
+    HWND search = GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_SEARCH);
+    SendMessageW(search, EM_SETSEL, 0, -1);
+    giveFocus(search);
 }
 
 void SiteListPageState::openSelectedSite()
@@ -318,11 +417,16 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
 }
 
 // A click on button 301 or 302.
-static void onSiteListCommand(int id)
+static void onSiteListCommand(int id, int code, HWND control)
 {
     SiteListPageState* state = AppGlobals.siteListState;
     if (!state)
         return;
+    if (id == IDC_SITE_SEARCH) {
+        if (code == EN_CHANGE)
+            state->searchFor(controlText(control));
+        return;
+    }
     if (id == IDC_SITE_LIST_OPEN) {
         state->openSelectedSite();
         bringMainWindowForward();
@@ -346,7 +450,7 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         onSiteListInitDialog(page);
         return TRUE;
     case WM_COMMAND:
-        onSiteListCommand(LOWORD(wParam));
+        onSiteListCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return TRUE;
     case WM_NOTIFY:
         return onSiteListNotify(reinterpret_cast<const NMHDR*>(lParam));

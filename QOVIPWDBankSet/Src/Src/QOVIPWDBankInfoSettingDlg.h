@@ -13,7 +13,8 @@ class QOVIWebItem;
 
 // The page's working data; AppGlobals.siteListState is its only pointer.
 //
-// Row i of the list view and element i of webItems are always the same site:
+// Row i of the list view and element i of webItems are always the same site
+// (webItems holds the listed sites that match the search, in store order):
 // the list is virtual (LVS_OWNERDATA), holds only the count of rows and asks
 // the page for what a row shows.
 // The page owns that rule: only its own operations add or remove rows and
@@ -38,6 +39,15 @@ struct SiteListPageState {
     void refill();
     // Lists the bank's sites, in store order, and selects row 0.
     void listSites();
+    // Shows the listed sites whose name or URL holds this text, whatever
+    // the case, in store order; an empty text shows every site.
+    void searchFor(const std::wstring& text);
+    // Shows the listed sites that match the search, and selects row 0.
+    void showMatchingSites();
+    // Takes sites out of the full listing.
+    void forgetSites(const std::vector<QOVIWebItem*>& sites);
+    // Puts the keyboard in the search box, its text selected (Ctrl+F).
+    void focusSearch();
     // Selects exactly these rows; focused (when not -1) becomes the focused row.
     void setSelection(const std::vector<int>& rows, int focused);
     // Fills in what the list asks of a row (LVN_GETDISPINFO): the icon in
@@ -61,7 +71,10 @@ struct SiteListPageState {
     // Buttons 301 and 302 follow the number of selected rows.
     void followSelection();
 
-    std::vector<QOVIWebItem*> webItems;
+    std::vector<QOVIWebItem*> webItems;     // the rows shown
+    std::vector<QOVIWebItem*> listedSites;  // every site as last listed, in store order
+    std::vector<std::wstring> searchKeys;   // of each listed site, once a search needs them
+    std::wstring searchText;                // what the rows shown match, folded
     bool filled = false;  // the rows were listed
     HWND listView = nullptr;
     HIMAGELIST imageList = nullptr;

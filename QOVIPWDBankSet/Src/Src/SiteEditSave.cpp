@@ -33,14 +33,6 @@ static QOVIPasswordBank* passwordBank() { return AppGlobals.currentUser->getPWDB
 
 static HWND siteListView() { return GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST); }
 
-// The name box, whole: a site may have a name longer than can be typed.
-static std::wstring nameBoxText(HWND nameBox)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(nameBox)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(nameBox, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
 // The typed name is refused: the box, then the name box as it was typed and
 // with the focus, so the user can correct it.
 static void refuseTypedName(HWND nameBox, const std::wstring& typedName, UINT textId)
@@ -191,7 +183,8 @@ void saveSiteEdits(SiteEditState& state, HWND dialog)
     // has listed the page afresh since the dialog opened.
     SiteListPageState* page = AppGlobals.siteListState;
     request.siteRow = page && state.site ? page->rowOf(state.site) : firstSelectedRow(siteListView());
-    state.typedName = nameBoxText(GetDlgItem(dialog, IDC_SITE_EDIT_NAME));
+    // Whole: a site may have a name longer than can be typed.
+    state.typedName = controlText(GetDlgItem(dialog, IDC_SITE_EDIT_NAME));
     request.nameChanged = state.typedName != state.storedName;
     // Asked on every Save, whether or not the name changed.
     request.nameTaken = passwordBank()->isWebItemExist(state.typedName, L"") != 0;
