@@ -40,6 +40,11 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     screenshot 02a-keyboard-focus-on-a-site main
     press Tab Tab Tab
     screenshot 02b-keyboard-focus-on-apply main
+    # A search: the sites whose name or address holds "north".
+    type_into sites IDC_SITE_SEARCH 'north'
+    screenshot 02c-search main
+    type_into sites IDC_SITE_SEARCH ''
+    click_row sites IDC_SITE_LIST 0
     # The typical event: a new password for a saved site.
     double_click_row sites IDC_SITE_LIST 0
     screenshot 03-site-edit-dialog edit
