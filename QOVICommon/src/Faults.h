@@ -8,7 +8,8 @@
 // replace (fails before anything moved), replace-half (moves the old file to
 // the backup, then fails as when the new file cannot be moved in place),
 // move, dpapi, lock (the bank lock is busy). Unset, nothing ever fails; the
-// cost is one environment lookup per load or save.
+// cost is one environment lookup per load or save. Only the tests' build of
+// the DLL has this seam; the shipped one has NoFaults.cpp in its place.
 #pragma once
 
 namespace qovi {
