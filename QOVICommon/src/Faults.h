@@ -23,4 +23,7 @@ void armInjectedFailures();
 // to fail.
 bool injectedFailure(Call kind);
 
+// Ends the process when a heap is damaged (HeapCheck.cpp, tests' build only).
+void checkHeaps();
+
 }  // namespace qovi
