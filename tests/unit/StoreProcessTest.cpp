@@ -43,17 +43,7 @@ private:
     HANDLE file_;
 };
 
-class StoreProcessTest : public StoreTest {
-protected:
-    // The other process: loads, applies the operations, saves.
-    long other(const std::wstring& operations)
-    {
-        std::string output;
-        long code = run(exe(L"StoreTestHelper.exe"), L"edit " + operations, &output);
-        EXPECT_EQ(0, code) << output;
-        return code;
-    }
-};
+class StoreProcessTest : public StoreTest {};
 
 // This process loads, the other one changes the bank and saves, then this
 // one changes it and saves: the file must hold both sets of changes.
@@ -112,7 +102,8 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
         ASSERT_EQ(COMMON_OK, user()->save(1));
         std::vector<QOVIWebItem*> held = sites();
 
-        ASSERT_EQ(0, other(c.theirs));
+        std::string output;  // the other process loads, applies its operations, saves
+        ASSERT_EQ(0, run(exe(L"StoreTestHelper.exe"), L"edit " + std::wstring(c.theirs), &output)) << output;
         c.ours(user());
         ASSERT_EQ(COMMON_OK, user()->save(1));
         EXPECT_EQ(c.expected, describe(user())) << "in memory";
