@@ -39,6 +39,7 @@ Plan plan;
 
 void armInjectedFailures()
 {
+    checkHeaps();
     plan = Plan();
     std::wstring spec = environmentVariable(L"QOVI_TEST_FAIL_CALLS");
     size_t start = 0;

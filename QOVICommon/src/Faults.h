@@ -8,8 +8,10 @@
 // replace (fails before anything moved), replace-half (moves the old file to
 // the backup, then fails as when the new file cannot be moved in place),
 // move, dpapi (the system's data protection unavailable), dpapi-rejected
-// (it refuses a key as not valid in its state), lock (the bank lock is busy). Unset, nothing ever fails; the
-// cost is one environment lookup per load or save.
+// (it refuses a key as not valid in its state), lock (the bank lock is busy).
+// Unset, nothing ever fails; the cost is one environment lookup per load or
+// save. Only the tests' build of the DLL has this seam; the shipped one has
+// NoFaults.cpp in its place.
 #pragma once
 
 namespace qovi {
@@ -22,5 +24,8 @@ void armInjectedFailures();
 // Counts a call of this kind; true (with the last error set) when it is one
 // to fail.
 bool injectedFailure(Call kind);
+
+// Ends the process when a heap is damaged (HeapCheck.cpp, tests' build only).
+void checkHeaps();
 
 }  // namespace qovi

@@ -37,77 +37,55 @@ public:
         OVERLAPPED whole = {};
         EXPECT_TRUE(LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole));
     }
-    ~HeldLock() { release(); }
-    void release()
-    {
-        if (file_ != INVALID_HANDLE_VALUE)
-            CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-    }
+    ~HeldLock() { CloseHandle(file_); }
 
 private:
     HANDLE file_;
 };
 
-class StoreProcessTest : public StoreTest {
-protected:
-    // The other process: loads, applies the operations, saves.
-    long other(const std::wstring& operations)
-    {
-        std::string output;
-        long code = run(exe(L"StoreTestHelper.exe"), L"edit " + operations, &output);
-        EXPECT_EQ(0, code) << output;
-        return code;
-    }
-};
+class StoreProcessTest : public StoreTest {};
 
 // This process loads, the other one changes the bank and saves, then this
 // one changes it and saves: the file must hold both sets of changes.
 TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
 {
+    // A site as describe() shows it, with a user name item when user is given.
+    auto shown = [](const wchar_t* name, const wchar_t* host, const wchar_t* formId, const wchar_t* user,
+                    const wchar_t* password) {
+        return L"[" + std::wstring(name) + L"|https://" + host + L".example|" + formId + L"|login]\n" +
+               (user ? L"  (user|username|text|" + std::wstring(user) + L")\n" : L"") +
+               L"  (pass|password|password|" + password + L")\n";
+    };
+    const std::wstring on = L"pwdbank=1 bubble=1\n", a = shown(L"A", L"a", L"f", L"alice", L"pa"),
+                       b = shown(L"B", L"b", L"f", L"bob", L"pb");
     struct Case {
         const char* what;
         const wchar_t* theirs;
         void (*ours)(QOVIUserInfo*);
-        const wchar_t* expected;
+        std::wstring expected;
     } cases[] = {
         {"their addition, our rename", L"add C https://c.example carl pc",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyWebItemName(L"A", L"A2"); },
-         L"pwdbank=1 bubble=1\n[A2|https://a.example|f|login]\n  (user|username|text|alice)\n"
-         L"  (pass|password|password|pa)\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
-         L"  (pass|password|password|pb)\n[C|https://c.example|loginForm|login]\n  (user|username|text|carl)\n"
-         L"  (pass|password|password|pc)\n"},
+         on + shown(L"A2", L"a", L"f", L"alice", L"pa") + b + shown(L"C", L"c", L"loginForm", L"carl", L"pc")},
         {"their removal, our value change", L"remove A",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"B", L"password", L"pass", L"new-b"); },
-         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
-         L"  (pass|password|password|new-b)\n"},
-        {"both change settings", L"bubble 0",
-         [](QOVIUserInfo* u) { u->setPWDBankEnable(0); },
-         L"pwdbank=0 bubble=0\n[A|https://a.example|f|login]\n  (user|username|text|alice)\n"
-         L"  (pass|password|password|pa)\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
-         L"  (pass|password|password|pb)\n"},
+         on + shown(L"B", L"b", L"f", L"bob", L"new-b")},
+        {"both change settings", L"bubble 0", [](QOVIUserInfo* u) { u->setPWDBankEnable(0); },
+         L"pwdbank=0 bubble=0\n" + a + b},
         {"their value change and rename, our item removal", L"value A password pass new-a rename B B2",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeInputItem(L"A", L"username", L""); },
-         L"pwdbank=1 bubble=1\n[A|https://a.example|f|login]\n  (pass|password|password|new-a)\n"
-         L"[B2|https://b.example|f|login]\n  (user|username|text|bob)\n  (pass|password|password|pb)\n"},
+         on + shown(L"A", L"a", L"f", nullptr, L"new-a") + shown(L"B2", L"b", L"f", L"bob", L"pb")},
         {"both add a site of one name", L"add N https://n1.example n1 p1",
          [](QOVIUserInfo* u) {
              u->getPWDBankInfo()->removeWebItem(L"B", L"");
              u->getPWDBankInfo()->addWebItem(loginSite(L"N", L"https://n2.example", L"n2", L"p2"));
          },
-         L"pwdbank=1 bubble=1\n[A|https://a.example|f|login]\n  (user|username|text|alice)\n"
-         L"  (pass|password|password|pa)\n[N|https://n1.example|loginForm|login]\n  (user|username|text|n1)\n"
-         L"  (pass|password|password|p1)\n[N (2)|https://n2.example|loginForm|login]\n  (user|username|text|n2)\n"
-         L"  (pass|password|password|p2)\n"},
+         on + a + shown(L"N", L"n1", L"loginForm", L"n1", L"p1") + shown(L"N (2)", L"n2", L"loginForm", L"n2", L"p2")},
         {"they remove a site we changed", L"remove A",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"A", L"username", L"user", L"alice2"); },
-         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
-         L"  (pass|password|password|pb)\n[A|https://a.example|f|login]\n  (user|username|text|alice2)\n"
-         L"  (pass|password|password|pa)\n"},
+         on + b + shown(L"A", L"a", L"f", L"alice2", L"pa")},
         {"they change a site we remove", L"value A password pass new-a",
-         [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeWebItem(L"A", L""); },
-         L"pwdbank=1 bubble=1\n[B|https://b.example|f|login]\n  (user|username|text|bob)\n"
-         L"  (pass|password|password|pb)\n"},
+         [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeWebItem(L"A", L""); }, on + b},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -124,7 +102,8 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
         ASSERT_EQ(COMMON_OK, user()->save(1));
         std::vector<QOVIWebItem*> held = sites();
 
-        ASSERT_EQ(0, other(c.theirs));
+        std::string output;  // the other process loads, applies its operations, saves
+        ASSERT_EQ(0, run(exe(L"StoreTestHelper.exe"), L"edit " + std::wstring(c.theirs), &output)) << output;
         c.ours(user());
         ASSERT_EQ(COMMON_OK, user()->save(1));
         EXPECT_EQ(c.expected, describe(user())) << "in memory";
@@ -147,7 +126,7 @@ TEST_F(StoreProcessTest, MergeFindsEverySiteAfterRemovalsAroundAChange)
         ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(name, std::wstring(L"https://") + name, L"u", L"p")));
     ASSERT_EQ(COMMON_OK, user()->save(1));
     std::vector<QOVIWebItem*> held = sites();
-    ASSERT_EQ(0, other(L"remove B remove D value C password pass newc"));
+    ASSERT_EQ(0, run(exe(L"StoreTestHelper.exe"), L"edit remove B remove D value C password pass newc"));
     std::vector<QOVIInputItem*> items;
     ASSERT_EQ(COMMON_OK, bank()->getInputItems(items, held[4]));
     ASSERT_EQ(COMMON_OK, bank()->modifyInputItemValue(held[4], items[1], L"newe"));
@@ -161,31 +140,11 @@ TEST_F(StoreProcessTest, MergeFindsEverySiteAfterRemovalsAroundAChange)
     EXPECT_EQ(COMMON_OK, bank()->removeWebItem(held[4])) << "the object handed out for E is E";
 }
 
-// Through any spelling of the data folder, a process waits for the lock of
-// one held through another: the lock is the file system's, not a name.
-TEST_F(StoreProcessTest, OneLockWhateverTheSpellingOfTheFolder)
-{
-    ASSERT_EQ(COMMON_OK, user()->load(1));
-    std::wstring other = otherSpelling(root.path());
-    if (other.empty())
-        GTEST_SKIP() << "the folder has no other spelling here";
-    HeldLock lock(bankFile());
-    qovitest::ChildProcess settings;
-    {
-        qovitest::ScopedEnvironment otherDir(L"QOVI_DATA_DIR", other);
-        ASSERT_TRUE(settings.start(exe(L"qovibank.exe"), L"settings --bubble off"));
-    }
-    Sleep(1500);
-    EXPECT_TRUE(settings.running()) << "saved past the lock";
-    lock.release();
-    EXPECT_EQ(0, settings.wait(20000));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(0, user()->getBubbleEnable());
-}
-
-// Three imports of one file at once add every account once: the check for
-// accounts already saved holds against what the others saved first.
-TEST_F(StoreProcessTest, ParallelImportsOfOneFileAddEachAccountOnce)
+// Three imports of one file at once, two of them through another spelling of
+// the data folder, wait for a lock held through the first spelling (the lock
+// is the file system's, not a name) and then add every account once: the
+// check for accounts already saved holds against what the others saved first.
+TEST_F(StoreProcessTest, ParallelImportsThroughAnySpellingWaitForTheLockAndAddEachAccountOnce)
 {
     const int rows = 2000;
     std::string csv = "name,url,username,password\n";
@@ -194,13 +153,18 @@ TEST_F(StoreProcessTest, ParallelImportsOfOneFileAddEachAccountOnce)
     std::wstring file = root.file(L"accounts.csv");
     ASSERT_TRUE(qovitest::writeFileBytes(file, csv));
     ASSERT_EQ(COMMON_OK, user()->load(1));
+    const std::wstring other = otherSpelling(root.path());  // empty when the folder has no other spelling here
 
     qovitest::ChildProcess imports[3];
     {
         HeldLock lock(bankFile());  // all three load before any saves
+        for (int i = 0; i < 3; ++i) {
+            qovitest::ScopedEnvironment folder(L"QOVI_DATA_DIR", i > 0 && !other.empty() ? other : root.path());
+            ASSERT_TRUE(imports[i].start(exe(L"qovibank.exe"), L"import \"" + file + L"\""));
+        }
+        Sleep(1500);
         for (qovitest::ChildProcess& import : imports)
-            ASSERT_TRUE(import.start(exe(L"qovibank.exe"), L"import \"" + file + L"\""));
-        Sleep(500);
+            EXPECT_TRUE(import.running()) << "loaded past the lock";
     }
     for (qovitest::ChildProcess& import : imports)
         EXPECT_EQ(0, import.wait(60000));
