@@ -152,9 +152,10 @@ void QOVIUserInfo::Impl::reset()
     baseSaveId.clear();
     baseFingerprint = qovi::Fingerprint();
     key.clear();
-    // Plain text is left in it only by a save that failed halfway.
+    // Plain text is left in it only by a save that failed halfway. Its
+    // memory stays for the next save: new memory costs more to touch than
+    // memory touched before costs to fill.
     qovi::wipe(saveBuffer);
-    std::string().swap(saveBuffer);
 }
 
 void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView& view)
