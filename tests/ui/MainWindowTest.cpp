@@ -1,5 +1,6 @@
 // The main dialog and the shared services: tabs, Apply, closing, resizing,
-// F1 and help, the debug log line, and the brushes and fonts the windows make.
+// F1 and help, and the debug log line. The brushes and fonts the windows make
+// are checked with their colours in SkinTest.
 #include "UiFixture.h"
 
 using namespace qovitest;
@@ -64,43 +65,6 @@ TEST_F(MainWindowTest, ApplySavesPendingChangesOnceAndCloseEndsWithoutSaving)
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     EXPECT_EQ(0, stored().pwdBank);
-}
-
-// However often the controls repaint, each window holds one brush for them,
-// in its colour, beside its bold title font; all go with the window.
-TEST_F(MainWindowTest, BrushesAreReplacedNotPiledUpAndGoWithTheirWindowAsFontsDo)
-{
-    store({site(L"mail")});
-    openMainWindow(1);
-    openEditorOn(0);
-    const struct { HWND dialog; int control; COLORREF colour; HFONT font; } cases[] = {
-        {AppGlobals.hMainDialog, IDC_MAIN_TITLE, RGB(233, 234, 227), AppGlobals.mainState->titleFont},
-        {AppGlobals.hSettingsPage, IDC_SETTINGS_DESCRIPTION, RGB(255, 255, 255), nullptr},
-        {editor, IDC_SITE_EDIT_TITLE, RGB(233, 234, 227), editState().captionFont},
-    };
-    std::vector<HGDIOBJ> left;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.control);
-        HWND control = GetDlgItem(c.dialog, c.control);
-        HDC dc = GetDC(control);
-        HGDIOBJ brush = nullptr;
-        for (int i = 0; i < 5; ++i) {
-            HGDIOBJ previous = brush;
-            brush = reinterpret_cast<HGDIOBJ>(SendMessageW(c.dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                           reinterpret_cast<LPARAM>(control)));
-            EXPECT_TRUE(!previous || GetObjectType(previous) == 0) << "the previous brush is still alive";
-        }
-        ReleaseDC(control, dc);
-        LOGBRUSH colour = {};
-        ASSERT_EQ(static_cast<int>(sizeof colour), GetObject(brush, sizeof colour, &colour));
-        EXPECT_EQ(c.colour, colour.lbColor);
-        EXPECT_TRUE(!c.font || c.font == reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        left.insert(left.end(), {brush, c.font});
-    }
-    closeEditor();
-    closeMainWindow();
-    for (HGDIOBJ object : left)
-        EXPECT_EQ(0u, object ? GetObjectType(object) : 0u);
 }
 
 // F1 wherever the focus is in the thread and the Help button both open help.

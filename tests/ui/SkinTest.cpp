@@ -1,7 +1,10 @@
 // The skin: images from the resources, how a button is painted, sizes that
-// follow the display's DPI, and the skinned buttons' mouse state machine on
-// the real buttons of all three windows.
+// follow the display's DPI, the skinned buttons' mouse state machine on the
+// real buttons of all three windows, and every window under a high-contrast
+// theme.
 #include <algorithm>
+#include "QOVIPWDBankIputItemEditDlg.h"
+#include "SettingsPage.h"
 #include "StartUp.h"
 #include "UiFixture.h"
 
@@ -293,4 +296,166 @@ TEST_F(SkinButtonTest, LooksRepaintsAndClicksFollowEachSetsRules)
         EXPECT_EQ(nullptr, GetCapture());
         sendMouse(set.button, WM_MOUSELEAVE, 0, 0);
     }
+}
+
+// -------------------------------------------------------- high contrast --
+
+namespace {
+
+// A high-contrast scheme as Windows' own themes give it: every system colour
+// is the background or the text colour, but for the highlight, its text and
+// the grey text.
+struct Scheme { const char* name; COLORREF colours[5]; };  // background, text, highlight, its text, grey text
+const Scheme schemes[] = {
+    {"black on white", {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x37, 0, 0x6E), RGB(255, 255, 255), RGB(0x60, 0, 0)}},
+    {"white on black", {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF), RGB(0, 0, 0), RGB(0x3F, 0xF2, 0x3F)}},
+};
+enum { BACKGROUND, TEXT, GREY = 4 };
+// The role of each system colour from COLOR_SCROLLBAR to COLOR_MENUBAR, as
+// the index of the scheme's colour.
+const char ROLES[] = "0000001111110230141111110120020";
+const int SYSTEM_COLOURS = sizeof ROLES - 1;
+
+// Sets a scheme's colours at once, as a theme switch does, and puts the
+// colours it found back when it goes.
+struct SchemeColours {
+    int indexes[SYSTEM_COLOURS];
+    COLORREF saved[SYSTEM_COLOURS], colours[SYSTEM_COLOURS];
+    explicit SchemeColours(const Scheme& s)
+    {
+        for (int i = 0; i < SYSTEM_COLOURS; ++i)
+            indexes[i] = i, saved[i] = GetSysColor(i), colours[i] = s.colours[ROLES[i] - '0'];
+        SetSysColors(SYSTEM_COLOURS, indexes, colours);
+    }
+    ~SchemeColours() { SetSysColors(SYSTEM_COLOURS, indexes, saved); }
+    // One of the scheme's colours, or its black and white mixed, as at the
+    // edges of smoothed text.
+    bool gives(COLORREF c) const
+    {
+        const bool grey = std::abs(GetRValue(c) - GetGValue(c)) <= 2 && std::abs(GetGValue(c) - GetBValue(c)) <= 2;
+        return grey || std::find(colours, colours + SYSTEM_COLOURS, c) != colours + SYSTEM_COLOURS;
+    }
+};
+
+}  // namespace
+
+using HighContrastTest = UiFixture;
+
+// Under a high-contrast theme, black on white and white on black, the parts
+// of every window are drawn mostly in the theme's background, with their
+// text, frame or outline in its text colour (grey for an unavailable button)
+// and nothing in a colour the theme did not give, but for pictures. The
+// switch reaches the windows already open, list views too, through the main
+// window alone; switched off, they show the skin again, pixel for pixel.
+// The brushes for the controls' backgrounds follow too, none left behind.
+TEST_F(HighContrastTest, EveryWindowDrawsInTheThemesColoursAndFollowsEachSwitchAtOnce)
+{
+    store({site(L"mail"), site(L"shop")});
+    openMainWindow(1);
+    openEditorOn(0);
+    HWND input = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(IDD_INPUT_ITEM_EDIT), editor, InputItemEditProc, 0);
+    ShowWindow(input, SW_SHOWNA);
+    selectRows(inputList(), {0, 1});  // Open unavailable
+    const HWND main = AppGlobals.hMainDialog, sites = AppGlobals.hSiteListPage, page = AppGlobals.hSettingsPage;
+    // The windows open when the theme switches first, then the other page.
+    const struct { HWND window; int tab; } views[] = {{main, 1}, {editor, -1}, {input, -1}, {main, 0}};
+    // Each part (0: the whole window): some pixels in its ink, at most a
+    // share in colours the scheme does not give, and more than half of the
+    // rest in the background. Only pictures take colours of their own (the
+    // help icon, the rows' icons), and, in the input item dialog, the default
+    // button's frame, which Wine's buttons draw blue whatever the colours
+    // (Windows draws them in the theme's colours).
+    const double ONLY = 0, WINDOW = 0.01, ICONS = 0.02, HELP = 0.5;
+    const struct { int view; HWND parent; int id; double foreign; int ink = TEXT; } parts[] = {
+        {0, main, 0, WINDOW}, {0, main, IDC_MAIN_TITLE, ONLY}, {0, main, IDC_MAIN_APPLY, ONLY},
+        {0, main, IDC_MAIN_HELP, HELP}, {0, sites, IDC_SITE_LIST_LABEL, ONLY}, {0, sites, IDC_SITE_LIST, ICONS},
+        {0, sites, IDC_SITE_LIST_OPEN, ONLY}, {1, editor, 0, WINDOW}, {1, editor, IDC_SITE_EDIT_TITLE, ONLY},
+        {1, editor, IDC_SITE_EDIT_NAME_LABEL, ONLY}, {1, editor, IDC_SITE_EDIT_INPUTS, ONLY},
+        {1, editor, IDC_SITE_EDIT_OPEN, ONLY, GREY}, {1, editor, IDC_SITE_EDIT_HELP, HELP}, {2, input, 0, WINDOW},
+        {2, input, IDC_INPUT_EDIT_VALUE, ONLY}, {3, main, 0, WINDOW}, {3, page, IDC_SETTINGS_PWDBANK, ONLY},
+        {3, page, IDC_SETTINGS_DESCRIPTION, ONLY}, {1, editor, IDC_SITE_EDIT_NAME, ONLY},
+    };
+    // A view as it shows now, children and all, row by row.
+    RECT client[4];
+    auto show = [&](int view) {
+        if (views[view].tab >= 0)
+            SendDlgItemMessageW(main, IDC_MAIN_TAB, TCM_SETCURFOCUS, views[view].tab, 0);
+        pumpMessages();
+        const RECT& r = client[view];
+        GetClientRect(views[view].window, &client[view]);
+        Canvas canvas(r.right, r.bottom);
+        HDC dc = GetDC(views[view].window);
+        BitBlt(canvas.dc(), 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+        ReleaseDC(views[view].window, dc);
+        std::vector<COLORREF> pixels;
+        for (int i = 0; i < r.right * r.bottom; ++i)
+            pixels.push_back(canvas.pixel(i % r.right, i / r.right));
+        return pixels;
+    };
+    // However often the controls repaint, each window holds one brush for
+    // them, in the colour they lie on, beside its bold title font; all go
+    // with the window. The skin's colours: the header band, RGB(233, 234, 227), and white.
+    const struct { HBRUSH* brush; HWND control; COLORREF skin; HFONT font; } brushes[] = {
+        {&AppGlobals.mainState->titleBrush, GetDlgItem(main, IDC_MAIN_TITLE), 0xE3EAE9, AppGlobals.mainState->titleFont},
+        {&AppGlobals.settingsPageState->backgroundBrush, nullptr, 0xFFFFFF, nullptr},
+        {&editState().captionBrush, GetDlgItem(editor, IDC_SITE_EDIT_TITLE), 0xE3EAE9, editState().captionFont},
+    };
+    std::vector<HGDIOBJ> made = {brushes[0].font, brushes[2].font};
+    auto checkBrushes = [&](const Scheme* scheme) {
+        std::vector<HGDIOBJ> now = {brushes[0].font, brushes[2].font};
+        for (const auto& b : brushes) {
+            LOGBRUSH colour = {0, CLR_INVALID};  // as it stays when the brush is gone
+            GetObject(*b.brush, sizeof colour, &colour);
+            EXPECT_EQ(scheme ? scheme->colours[BACKGROUND] : b.skin, colour.lbColor);
+            EXPECT_TRUE(!b.font || b.font == reinterpret_cast<HFONT>(SendMessageW(b.control, WM_GETFONT, 0, 0)));
+            now.push_back(*b.brush);
+        }
+        for (HGDIOBJ old : made)
+            EXPECT_TRUE(std::count(now.begin(), now.end(), old) || !GetObjectType(old)) << "a brush before is alive";
+        made.insert(made.end(), now.begin(), now.end());
+    };
+    // The skin as a full repaint draws it: the small buttons' translucent
+    // corners darken with every repaint over themselves.
+    for (HWND window : {main, editor, input})
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    const std::vector<COLORREF> skin[] = {show(0), show(1), show(2), show(3)};
+    for (const Scheme& scheme : schemes) {
+        show(0);
+        {
+            SchemeColours colours(scheme);
+            // Wine cannot switch Windows' high contrast (SPI_SETHIGHCONTRAST
+            // fails, the query says off): the skin is given the answer, and
+            // the main window hears of the switch as Windows tells it.
+            overrideHighContrast(HighContrastAnswer::On);
+            SendMessageW(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+            const std::vector<COLORREF> shots[] = {show(0), show(1), show(2), show(3)};
+            for (const auto& part : parts) {
+                SCOPED_TRACE(testing::Message() << scheme.name << ", view " << part.view << ", control " << part.id);
+                RECT area = client[part.view];
+                if (part.id && GetWindowRect(GetDlgItem(part.parent, part.id), &area))
+                    MapWindowPoints(HWND_DESKTOP, views[part.view].window, reinterpret_cast<POINT*>(&area), 2);
+                int background = 0, inked = 0, foreign = 0, all = 0;
+                for (int y = area.top; y < area.bottom; ++y)
+                    for (int x = area.left; x < area.right; ++x, ++all) {
+                        const COLORREF c = shots[part.view][y * client[part.view].right + x];
+                        background += c == scheme.colours[BACKGROUND], inked += c == scheme.colours[part.ink],
+                            foreign += !colours.gives(c);
+                    }
+                EXPECT_GT(background, all * (1 - part.foreign) / 2);
+                EXPECT_GE(inked, 8);
+                EXPECT_LE(foreign, all * part.foreign);
+            }
+            checkBrushes(&scheme);
+        }
+        overrideHighContrast(HighContrastAnswer::Off);
+        SendMessageW(main, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        for (int view = 0; view < 4; ++view)
+            EXPECT_TRUE(show(view) == skin[view]) << scheme.name << ", view " << view << " back in the skin";
+        checkBrushes(nullptr);
+    }
+    overrideHighContrast(HighContrastAnswer::AskWindows);
+    closeEditor();
+    closeMainWindow();
+    for (HGDIOBJ object : made)
+        EXPECT_EQ(0u, GetObjectType(object));
 }

@@ -80,6 +80,17 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     wait "$tool" || true
     wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
+    # Both pages under a high-contrast theme, white on black. Wine cannot
+    # switch Windows' high contrast on, so the tool's twin, built from the
+    # same modules, switches it on for itself (tools/demo/HighContrastTwin.cpp).
+    wine "$WINE_BIN/QOVIPWDBankSetHighContrast.exe" </dev/null >/dev/null 2>&1 &
+    tool=$!
+    screenshot 14-high-contrast-settings-page main || true
+    driver tab 1 >/dev/null
+    screenshot 14-high-contrast-site-list-page main || true
+    driver close
+    wait "$tool" || true
+
     # The main window in each language (the driver, too, must run in it to
     # find the window by its caption).
     for locale in ${DEMO_LANGUAGES:-de_DE fr_FR es_ES pt_BR it_IT ja_JP ko_KR zh_CN zh_TW}; do

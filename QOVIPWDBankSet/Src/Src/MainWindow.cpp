@@ -372,8 +372,7 @@ static INT_PTR onMainCtlColorStatic(HDC dc, HWND control)
     // the skin picture under it shows through.
     if (GetDlgCtrlID(control) != IDC_MAIN_TITLE)
         return 1;
-    SetBkColor(dc, SKIN_HEADER_COLOR);
-    state->titleBrush = CreateSolidBrush(SKIN_HEADER_COLOR);
+    state->titleBrush = CreateSolidBrush(colourSkinControl(dc, SkinArea::HeaderBand));
     return reinterpret_cast<INT_PTR>(state->titleBrush);
 }
 
@@ -431,6 +430,11 @@ static INT_PTR mainDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_ERASEBKGND:
         paintMainBackground(dialog, reinterpret_cast<HDC>(wParam));
         return 1;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // A high-contrast theme switched on or off, or new system colours.
+        passSystemChangeOn(message, wParam, lParam);
+        return 0;
     case WM_WINDOWPOSCHANGING:
         // Movable, never resizable.
         reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOSIZE;

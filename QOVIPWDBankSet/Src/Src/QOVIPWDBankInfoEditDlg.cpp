@@ -387,13 +387,13 @@ static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
     return FALSE;
 }
 
-// Everything but the title gets the white page; the title gets the header
-// band colour with a brush that replaces the last.
+// Everything but the title gets the body's colours; the title gets the header
+// band's with a brush that replaces the last.
 static INT_PTR onSiteEditCtlColorStatic(HDC dc, HWND control)
 {
     SiteEditState* state = AppGlobals.siteEditState;
     if (!state)
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        return reinterpret_cast<INT_PTR>(skinBodyBrush());
     // Labels 328 and 329 have DCs of their own, kept since set-up; they get
     // the window colour as background so that whatever is drawn through them
     // sits on the page's colour. The labels themselves draw with the DC this
@@ -403,12 +403,13 @@ static INT_PTR onSiteEditCtlColorStatic(HDC dc, HWND control)
         SetBkColor(state->inputsLabelDC, window);
     else if (control == state->nameLabel)
         SetBkColor(state->nameLabelDC, window);
-    if (GetDlgCtrlID(control) != IDC_SITE_EDIT_TITLE)
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    SetBkColor(dc, SKIN_HEADER_COLOR);
+    if (GetDlgCtrlID(control) != IDC_SITE_EDIT_TITLE) {
+        colourSkinControl(dc, SkinArea::Body);
+        return reinterpret_cast<INT_PTR>(skinBodyBrush());
+    }
     if (state->captionBrush)
         DeleteObject(state->captionBrush);
-    state->captionBrush = CreateSolidBrush(SKIN_HEADER_COLOR);
+    state->captionBrush = CreateSolidBrush(colourSkinControl(dc, SkinArea::HeaderBand));
     return reinterpret_cast<INT_PTR>(state->captionBrush);
 }
 

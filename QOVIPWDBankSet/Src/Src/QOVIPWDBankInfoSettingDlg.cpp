@@ -464,9 +464,9 @@ static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         return TRUE;
     }
     case WM_CTLCOLORSTATIC:
-        // The list's label lies on the white body of the background picture.
-        SetBkColor(reinterpret_cast<HDC>(wParam), SKIN_PAGE_WHITE);
-        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+        // The list's label lies on the body of the background.
+        colourSkinControl(reinterpret_cast<HDC>(wParam), SkinArea::Body);
+        return reinterpret_cast<INT_PTR>(skinBodyBrush());
     case WM_ERASEBKGND:
         // Not a colour message: any nonzero value says "erased", and the
         // stock brush is such a value. Nothing is painted: the main window's

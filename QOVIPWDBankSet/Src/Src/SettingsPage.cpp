@@ -99,16 +99,17 @@ static void onBubbleClick(HWND page, SettingsPageState& state)
         SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, description.c_str());
 }
 
-static INT_PTR onSettingsCtlColorStatic(HWND control)
+static INT_PTR onSettingsCtlColorStatic(HDC dc, HWND control)
 {
     SettingsPageState* state = AppGlobals.settingsPageState;
     if (!state)
         return FALSE;
     if (state->backgroundBrush)
         DeleteObject(state->backgroundBrush);
-    state->backgroundBrush = CreateSolidBrush(SKIN_PAGE_WHITE);
+    const COLORREF page = colourSkinControl(dc, SkinArea::Body);
+    state->backgroundBrush = CreateSolidBrush(page);
     if (control == state->descriptionWindow)
-        SetBkColor(state->descriptionDC, SKIN_PAGE_WHITE);
+        SetBkColor(state->descriptionDC, page);
     return reinterpret_cast<INT_PTR>(state->backgroundBrush);
 }
 
@@ -131,7 +132,7 @@ static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
             state->showUserSwitches(page);
         return FALSE;
     case WM_CTLCOLORSTATIC:
-        return onSettingsCtlColorStatic(reinterpret_cast<HWND>(lParam));
+        return onSettingsCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_ERASEBKGND:
         // Not a colour message: any nonzero value says "erased", and the
         // stock brush is such a value. Nothing is painted, so the main

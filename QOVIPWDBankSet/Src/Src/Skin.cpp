@@ -139,11 +139,122 @@ float skinLabelEmSize(float dpiScale) { return dpiScale * LABEL_EM_AT_96_DPI + 0
 float skinHelpIconSide(float dpiScale) { return dpiScale * HELP_ICON_SIDE_AT_96_DPI; }
 int skinFooterExtraHeight(float dpiScale) { return static_cast<int>(dpiScale + 0.5f); }
 
+// ------------------------------------------------------- high contrast --
+
+static HighContrastAnswer contrastAnswer = HighContrastAnswer::AskWindows;
+
+bool highContrastOn()
+{
+    if (contrastAnswer != HighContrastAnswer::AskWindows)
+        return contrastAnswer == HighContrastAnswer::On;
+    HIGHCONTRASTW contrast = {sizeof contrast};
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void overrideHighContrast(HighContrastAnswer answer) { contrastAnswer = answer; }
+
+// Fills with the DC's own brush, which nobody has to free; the DC keeps the
+// brush colour it had.
+static void fillWithColour(HDC dc, const RECT& rect, COLORREF colour)
+{
+    const COLORREF previous = SetDCBrushColor(dc, colour);
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SetDCBrushColor(dc, previous);
+}
+
+static void frameWithColour(HDC dc, const RECT& rect, COLORREF colour)
+{
+    const COLORREF previous = SetDCBrushColor(dc, colour);
+    FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SetDCBrushColor(dc, previous);
+}
+
+COLORREF colourSkinControl(HDC dc, SkinArea area)
+{
+    const bool contrast = highContrastOn();
+    const bool band = area == SkinArea::HeaderBand;
+    const COLORREF background = !contrast ? (band ? SKIN_HEADER_COLOR : SKIN_PAGE_WHITE)
+                                          : GetSysColor(band ? COLOR_BTNFACE : COLOR_WINDOW);
+    SetBkColor(dc, background);
+    if (contrast)
+        SetTextColor(dc, GetSysColor(band ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
+    return background;
+}
+
+HBRUSH skinBodyBrush()
+{
+    return highContrastOn() ? GetSysColorBrush(COLOR_WINDOW) : static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+}
+
+// A list view keeps the colours it was made with, the system's of that
+// moment: it is given the system's window colours again.
+static void giveListSystemColours(HWND window)
+{
+    const int CLASS_NAME_CHARS = 32;  // longer than any common control's class name
+    wchar_t name[CLASS_NAME_CHARS] = {};
+    GetClassNameW(window, name, CLASS_NAME_CHARS);
+    if (lstrcmpiW(name, WC_LISTVIEWW) != 0)
+        return;
+    ListView_SetBkColor(window, GetSysColor(COLOR_WINDOW));
+    ListView_SetTextBkColor(window, GetSysColor(COLOR_WINDOW));
+    ListView_SetTextColor(window, GetSysColor(COLOR_WINDOWTEXT));
+}
+
+static BOOL CALLBACK passOnToWindow(HWND window, LPARAM message)
+{
+    const MSG& change = *reinterpret_cast<const MSG*>(message);
+    SendMessageW(window, change.message, change.wParam, change.lParam);
+    giveListSystemColours(window);
+    return TRUE;
+}
+
+static BOOL CALLBACK passOnAndRepaint(HWND topLevel, LPARAM message)
+{
+    EnumChildWindows(topLevel, passOnToWindow, message);
+    RedrawWindow(topLevel, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return TRUE;
+}
+
+void passSystemChangeOn(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG change = {};
+    change.message = message;
+    change.wParam = wParam;
+    change.lParam = lParam;
+    EnumThreadWindows(GetCurrentThreadId(), passOnAndRepaint, reinterpret_cast<LPARAM>(&change));
+}
+
+// Rows of the 419-pixel high background pictures where the header band ends
+// and the footer band begins: the grey lines between them and the body.
+static const int BACKGROUND_HEIGHT = 419;
+static const int HEADER_END_ROW = 95;
+static const int FOOTER_START_ROW = 376;
+
+// The pictures' layout in the theme's colours: the bands in the button face
+// colour, the body in the window colour, the lines between in the text colour.
+static void drawContrastBackground(HDC dc, const RECT& client)
+{
+    const int height = client.bottom - client.top;
+    const int headerEnd = HEADER_END_ROW * height / BACKGROUND_HEIGHT;
+    const int footerStart = FOOTER_START_ROW * height / BACKGROUND_HEIGHT;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE), line = GetSysColor(COLOR_WINDOWTEXT);
+    fillWithColour(dc, {client.left, client.top, client.right, headerEnd}, face);
+    fillWithColour(dc, {client.left, headerEnd, client.right, headerEnd + 1}, line);
+    fillWithColour(dc, {client.left, headerEnd + 1, client.right, footerStart}, GetSysColor(COLOR_WINDOW));
+    fillWithColour(dc, {client.left, footerStart, client.right, footerStart + 1}, line);
+    fillWithColour(dc, {client.left, footerStart + 1, client.right, client.bottom}, face);
+}
+
 void drawSkinBackground(HWND window, HDC dc, const SkinImage& background)
 {
-    Gdiplus::Graphics graphics(dc);
     RECT client;
     GetClientRect(window, &client);
+    if (highContrastOn()) {
+        drawContrastBackground(dc, client);
+        return;
+    }
+    Gdiplus::Graphics graphics(dc);
     if (background.image())
         graphics.DrawImage(background.image(), Gdiplus::Rect(0, 0, client.right - client.left,
                                                              client.bottom - client.top));
@@ -442,8 +553,34 @@ static int imageForLook(const SkinButtonLook& look, const SkinButtonSlot& slot)
     return 0;
 }
 
-// The image and the label or icon; the label underlines its access key when
+// The help icon's square: s = dpiScale * 16 on a side, centred, with the
+// slot's bias.
+static Gdiplus::RectF helpIconSquare(int width, int height, const SkinButtonSlot& slot)
+{
+    const float side = skinHelpIconSide(AppGlobals.dpiScale);
+    return Gdiplus::RectF((width - side + slot.iconBias) / 2, (height - side + 0.5f) / 2, side, side);
+}
+
+// The label centred in the whole button; it underlines its access key when
 // accessKeys says so and hides the "&" otherwise.
+static void drawButtonLabel(Gdiplus::Graphics& graphics, int width, int height, const SkinButtonSlot& slot,
+                            bool accessKeys, const Gdiplus::Color& colour)
+{
+    std::wstring label = loadResString(slot.labelId);
+    Gdiplus::FontFamily family(skinFaceName.c_str(), nullptr);
+    Gdiplus::Font font(&family, skinLabelEmSize(AppGlobals.dpiScale), Gdiplus::FontStyleRegular,
+                       Gdiplus::UnitPixel);
+    Gdiplus::StringFormat format(0, 0);
+    format.SetAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    format.SetHotkeyPrefix(accessKeys ? Gdiplus::HotkeyPrefixShow : Gdiplus::HotkeyPrefixHide);
+    Gdiplus::SolidBrush brush(colour);
+    graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), &font,
+                        Gdiplus::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)), &format,
+                        &brush);
+}
+
+// The image and the label or icon.
 static void drawSkinButtonFace(HDC dc, int width, int height, const SkinButtonSlot& slot,
                                const SkinButtonGroup& group, int index, bool accessKeys)
 {
@@ -456,37 +593,83 @@ static void drawSkinButtonFace(HDC dc, int width, int height, const SkinButtonSl
         graphics.DrawImage(face.image(), Gdiplus::Rect(0, slot.imageTop, width, imageHeight));
 
     if (slot.labelId == 0) {
-        float side = skinHelpIconSide(AppGlobals.dpiScale);
         if (group.helpIcon.image())
-            graphics.DrawImage(group.helpIcon.image(), Gdiplus::RectF((width - side + slot.iconBias) / 2,
-                                                                      (height - side + 0.5f) / 2, side, side));
+            graphics.DrawImage(group.helpIcon.image(), helpIconSquare(width, height, slot));
         return;
     }
-    std::wstring label = loadResString(slot.labelId);
-    Gdiplus::FontFamily family(skinFaceName.c_str(), nullptr);
-    Gdiplus::Font font(&family, skinLabelEmSize(AppGlobals.dpiScale), Gdiplus::FontStyleRegular,
-                       Gdiplus::UnitPixel);
-    Gdiplus::StringFormat format(0, 0);
-    format.SetAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-    format.SetHotkeyPrefix(accessKeys ? Gdiplus::HotkeyPrefixShow : Gdiplus::HotkeyPrefixHide);
     const bool grey = slot.greyWhenUnavailable && group.available[index] == 0;
-    Gdiplus::SolidBrush brush(Gdiplus::Color(grey ? SKIN_UNAVAILABLE_LABEL_COLOR : SKIN_LABEL_COLOR));
-    graphics.DrawString(label.c_str(), static_cast<INT>(label.size()), &font,
-                        Gdiplus::RectF(0, 0, static_cast<float>(width), static_cast<float>(height)), &format,
-                        &brush);
+    drawButtonLabel(graphics, width, height, slot, accessKeys,
+                    Gdiplus::Color(grey ? SKIN_UNAVAILABLE_LABEL_COLOR : SKIN_LABEL_COLOR));
+}
+
+// Under a high-contrast theme a button is drawn in the theme's colours only:
+// the button face, or the highlight while the pointer is on it or presses
+// it, with a frame and a label in the matching text colour (grey text for an
+// unavailable list button); the frame is two pixels wide while pressed. The
+// label's pixels are whole, not blended into the face. The help icon keeps
+// its picture inside an outline in the label's colour, so that it shows on
+// any face. Returns the label's colour.
+static COLORREF drawContrastButtonFace(HDC dc, int width, int height, const SkinButtonSlot& slot,
+                                       const SkinButtonGroup& group, int index, bool accessKeys)
+{
+    const SkinButtonLook& look = group.looks[index];
+    const bool grey = slot.greyWhenUnavailable && group.available[index] == 0;
+    const bool lit = !grey && look.normal != 1 && (look.hover == 1 || look.pressed == 1);
+    const COLORREF ink = GetSysColor(lit ? COLOR_HIGHLIGHTTEXT : grey ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+    RECT frame = {0, 0, width, height};
+    fillWithColour(dc, frame, GetSysColor(lit ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+    frameWithColour(dc, frame, ink);
+    if (lit && look.pressed == 1) {
+        InflateRect(&frame, -1, -1);
+        frameWithColour(dc, frame, ink);
+    }
+    Gdiplus::Graphics graphics(dc);
+    const Gdiplus::Color colour(255, GetRValue(ink), GetGValue(ink), GetBValue(ink));
+    if (slot.labelId == 0) {
+        const Gdiplus::RectF square = helpIconSquare(width, height, slot);
+        if (group.helpIcon.image())
+            graphics.DrawImage(group.helpIcon.image(), square);
+        Gdiplus::Pen outline(colour);
+        graphics.DrawEllipse(&outline, square);
+        return ink;
+    }
+    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintSingleBitPerPixelGridFit);
+    drawButtonLabel(graphics, width, height, slot, accessKeys, colour);
+    return ink;
 }
 
 // The focus rectangle keeps clear of the pictures' one-pixel frame.
 static const int FOCUS_RECT_INSET = 3;
 
+// DrawFocusRect inverts what lies under it, which gives colours of no theme:
+// under a high-contrast theme the dotted line is drawn in the label's colour.
+static void drawDottedRect(HDC dc, const RECT& rect, COLORREF colour)
+{
+    for (int x = rect.left; x < rect.right; x += 2) {
+        SetPixelV(dc, x, rect.top, colour);
+        SetPixelV(dc, x, rect.bottom - 1, colour);
+    }
+    for (int y = rect.top; y < rect.bottom; y += 2) {
+        SetPixelV(dc, rect.left, y, colour);
+        SetPixelV(dc, rect.right - 1, y, colour);
+    }
+}
+
 void renderSkinButton(HDC dc, int width, int height, const SkinButtonSlot& slot, const SkinButtonGroup& group,
                       int index, SkinButtonCues cues)
 {
-    drawSkinButtonFace(dc, width, height, slot, group, index, cues.accessKeys);
+    const bool contrast = highContrastOn();
+    COLORREF ink = 0;
+    if (contrast)
+        ink = drawContrastButtonFace(dc, width, height, slot, group, index, cues.accessKeys);
+    else
+        drawSkinButtonFace(dc, width, height, slot, group, index, cues.accessKeys);
     if (cues.focusRect) {
         RECT focus = {0, 0, width, height};
         InflateRect(&focus, -FOCUS_RECT_INSET, -FOCUS_RECT_INSET);
-        DrawFocusRect(dc, &focus);
+        if (contrast)
+            drawDottedRect(dc, focus, ink);
+        else
+            DrawFocusRect(dc, &focus);
     }
 }

@@ -46,6 +46,40 @@ const Gdiplus::ARGB SKIN_UNAVAILABLE_LABEL_COLOR = 0xFFBCBCBC;
 
 HFONT createSkinFont(int height, int weight, const std::wstring& face);
 
+// ------------------------------------------------------- high contrast --
+//
+// Under a high-contrast theme the skin steps aside: every window draws with
+// the theme's colours (GetSysColor) instead of the skin's pictures and
+// colours. Windows ask at every paint, so a theme switched while the tool
+// runs shows as soon as the main window has passed the change on.
+
+// Whether Windows runs with a high-contrast theme (SPI_GETHIGHCONTRAST).
+bool highContrastOn();
+
+// The answer highContrastOn gives instead of asking Windows. For the tests
+// and the demo's twin of the program only: Wine cannot switch the theme
+// (SPI_SETHIGHCONTRAST fails and the query always says off), so they drive
+// the drawing through this answer and the colours they set with
+// SetSysColors. The shipped program never calls it.
+enum class HighContrastAnswer { AskWindows, On, Off };
+void overrideHighContrast(HighContrastAnswer answer);
+
+// The areas of the background the controls lie on.
+enum class SkinArea { HeaderBand, Body };
+// Gives the DC of a control that lies on the area the area's background
+// colour and, under a high-contrast theme, the theme's text colour; returns
+// the background colour, for the brush.
+COLORREF colourSkinControl(HDC dc, SkinArea area);
+// The brush of a control on the body that nobody owns: the stock white one,
+// or the theme's window colour brush.
+HBRUSH skinBodyBrush();
+
+// WM_SYSCOLORCHANGE and WM_SETTINGCHANGE reach the top-level windows only:
+// the main window passes them on to every child of every window of the
+// thread (list views and the tab control keep colours of their own) and
+// repaints them all.
+void passSystemChangeOn(UINT message, WPARAM wParam, LPARAM lParam);
+
 // ------------------------------------------------------------- scaling --
 
 // The bold title fonts' pixel height at 96 DPI, sized for the 76-pixel header
@@ -60,7 +94,8 @@ float skinLabelEmSize(float dpiScale);        // dpiScale * 13 + 0.5, not rounde
 float skinHelpIconSide(float dpiScale);       // dpiScale * 16
 int skinFooterExtraHeight(float dpiScale);    // trunc(dpiScale + 0.5)
 
-// Draws the image stretched over the window's whole client area.
+// Draws the image stretched over the window's whole client area; under a
+// high-contrast theme, the picture's bands in the theme's colours instead.
 void drawSkinBackground(HWND window, HDC dc, const SkinImage& background);
 
 // ------------------------------------------------------------- buttons --
