@@ -4,7 +4,7 @@
 #include "DataFolder.h"
 #include "Faults.h"
 #include "Log.h"
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 

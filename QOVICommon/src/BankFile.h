@@ -15,7 +15,7 @@
 #pragma once
 
 #include "Crypto.h"
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <cstdint>
 #include <string>

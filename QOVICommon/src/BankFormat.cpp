@@ -235,7 +235,7 @@ void encodeRecord(const std::string& uid, const std::wstring& webName, const std
 namespace {
 
 // Reads one site line event by event into a SiteRecord, without building a
-// document tree: a bank of ten thousand sites loads several times faster so.
+// document tree, which for a big bank costs more than the reading.
 // Unknown members are skipped, so a later version may add some.
 class SiteReader : public nlohmann::json_sax<json> {
 public:

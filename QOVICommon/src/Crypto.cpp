@@ -1,7 +1,7 @@
 #include "Crypto.h"
 
 #include "Faults.h"
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 #include <bcrypt.h>

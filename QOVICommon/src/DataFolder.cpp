@@ -1,6 +1,6 @@
 #include "DataFolder.h"
 
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,6 +1,6 @@
 #include "Faults.h"
 
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 
@@ -34,6 +34,8 @@ struct Plan {
 };
 
 Plan plan;
+
+LONG logRotations = 0;
 
 }  // namespace
 
@@ -70,4 +72,16 @@ bool injectedFailure(Call kind)
     return true;
 }
 
+void noteLogRotation() { InterlockedIncrement(&logRotations); }
+
+void noteLockWait()
+{
+    if (HANDLE waiters = OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, L"QOVITestLockWaiters")) {
+        ReleaseSemaphore(waiters, 1, nullptr);
+        CloseHandle(waiters);
+    }
+}
+
 }  // namespace qovi
+
+extern "C" __declspec(dllexport) long qoviTestLogRotations() { return qovi::logRotations; }

@@ -25,6 +25,18 @@ void armInjectedFailures();
 // to fail.
 bool injectedFailure(Call kind);
 
+// The log is about to rename a full QOVI.log to QOVI.log.1. The tests'
+// build counts these decisions (qoviTestLogRotations, exported by that build
+// only), so a test sees when the log rotates whether or not the file system
+// then lets the rename through: Wine refuses a rename over a file another
+// handle has open, Windows allows it.
+void noteLogRotation();
+
+// A lock was busy and this process now waits for it. The tests' build
+// counts each into the semaphore QOVITestLockWaiters when a test made one,
+// so the test knows when every process it started waits at its gate.
+void noteLockWait();
+
 // Ends the process when a heap is damaged (HeapCheck.cpp, tests' build only).
 void checkHeaps();
 

@@ -36,6 +36,8 @@ FileLock::FileLock(const std::wstring& lockedFile, unsigned long timeoutMs)
     ULONGLONG start = GetTickCount64();
     DWORD pause = 1;
     while (!tryLock(file)) {
+        if (pause == 1)
+            noteLockWait();
         if (GetTickCount64() - start >= timeoutMs) {
             state_ = Busy;
             return;

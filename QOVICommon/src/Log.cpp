@@ -2,8 +2,9 @@
 #include "Log.h"
 
 #include "DataFolder.h"
+#include "Faults.h"
 #include "FileLock.h"
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 
@@ -12,8 +13,7 @@
 namespace {
 
 const LONGLONG kLogLimit = 1 << 20;
-// A rotation takes a few milliseconds; a writer does not wait longer than
-// this for another process's.
+// A writer waits at most this long for another process's rotation.
 const unsigned long kRotationWaitMs = 1000;
 
 struct LogFile {
@@ -71,8 +71,10 @@ struct LogFile {
         }
         LARGE_INTEGER current = {};
         GetFileSizeEx(handle, &current);
-        if (current.QuadPart >= kLogLimit)
+        if (current.QuadPart >= kLogLimit) {
+            qovi::noteLogRotation();
             MoveFileExW(path.c_str(), (path + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
+        }
         open(dataRoot);
     }
 

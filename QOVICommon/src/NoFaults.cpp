@@ -9,4 +9,8 @@ void armInjectedFailures() {}
 
 bool injectedFailure(Call) { return false; }
 
+void noteLogRotation() {}
+
+void noteLockWait() {}
+
 }  // namespace qovi

@@ -1,7 +1,7 @@
 // Records.h - the bank's content as plain data.
 #pragma once
 
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <string>
 #include <vector>

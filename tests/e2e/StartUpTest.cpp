@@ -58,8 +58,9 @@ bool startStub(ChildProcess& stub, const wchar_t* exe, const wchar_t* windowClas
 // Refused without the companion; beside it, a second start is refused and
 // brings the first one's window back up; Apply after a change tells the
 // listener once; Cancel on the close question keeps it running, OK ends it
-// with 0 and 1124 to the companion; the next start works after a normal end
-// and after a killed instance left the companion's mutex abandoned.
+// with 0 and 1124 to the companion, leaving the companion's mutex released,
+// not abandoned; the next start works after a normal end and after a killed
+// instance left the mutex abandoned.
 TEST(StartUp, SingleInstanceExitCodesAndTheSuitesWindowsHearOfIt)
 {
     TempFolder data;
@@ -104,6 +105,10 @@ TEST(StartUp, SingleInstanceExitCodesAndTheSuitesWindowsHearOfIt)
             answerBox(IDS_CAPTION_INFO, IDOK);
         }
         EXPECT_EQ(0, tool.wait());
+        HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"QOVIMainAppMutex");
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 0)) << "the tool left the companion's mutex abandoned";
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
     }
     EXPECT_TRUE(waitUntil([&] { return readFileBytes(data.file(L"companion.txt")) == "1124\n1124\n"; }, 5000))
         << readFileBytes(data.file(L"companion.txt"));

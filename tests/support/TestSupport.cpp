@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "QOVIText.h"
 
 #include <shellapi.h>
 #include <bcrypt.h>
@@ -104,15 +105,7 @@ std::wstring exeFolder()
     return folder.substr(0, folder.find_last_of(L"\\/"));
 }
 
-std::string narrow(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size, nullptr, nullptr);
-    return result;
-}
+std::string narrow(const std::wstring& text) { return qovi::toUtf8(text); }
 
 // AES-256-GCM in place, as the store seals its files.
 static bool aesGcm(std::vector<unsigned char>& key, std::vector<unsigned char>& nonce, const std::string& aad,
@@ -344,11 +337,14 @@ ChildProcess::~ChildProcess()
         CloseHandle(info_.hThread);
 }
 
+static std::wstring commandLineOf(const std::wstring& exe, const std::wstring& arguments)
+{
+    return L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+}
+
 bool ChildProcess::start(const std::wstring& exe, const std::wstring& arguments)
 {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty())
-        commandLine += L" " + arguments;
+    std::wstring commandLine = commandLineOf(exe, arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -387,9 +383,7 @@ long runProcess(const std::wstring& exe, const std::wstring& arguments, std::str
         return -3;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty())
-        commandLine += L" " + arguments;
+    std::wstring commandLine = commandLineOf(exe, arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -45,13 +45,8 @@ UiFixture::~UiFixture()
 
 QOVINewWebItem UiFixture::site(const std::wstring& name, std::vector<QOVINewInputItem> inputs)
 {
-    QOVINewWebItem item;
-    item.webName = name;
-    item.url = L"https://" + name + L".example/login";
-    item.formId = L"form-" + name;
-    item.formName = L"login-" + name;
-    item.inputs = std::move(inputs);
-    return item;
+    return QOVINewWebItem{name, L"https://" + name + L".example/login", L"form-" + name, L"login-" + name,
+                          std::move(inputs)};
 }
 
 std::vector<QOVINewInputItem> UiFixture::userAndPassword()

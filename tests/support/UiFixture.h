@@ -90,5 +90,5 @@ void notifyList(HWND list, int code);
 void press(HWND dialog, int id);
 // Opens a file without sharing, so that a save of it really fails until the handle is closed.
 HANDLE holdFile(const std::wstring& path);
-// Types value into the input item edit dialog and takes it over (341).
+// Types value into the input item edit dialog and takes it over (IDC_INPUT_EDIT_SAVE).
 void takeOver(HWND inputDialog, const std::wstring& value);

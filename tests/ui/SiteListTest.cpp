@@ -147,7 +147,7 @@ TEST_F(SiteListTest, DeletingAsksOnceAndTakesTheRowsSelectedAtOk)
 }
 
 // The first selected site's keys go to AppGlobals whatever the count; only a
-// single selected row opens it, showing its name. Esc and button 326 each end
+// single selected row opens it, showing its name. Esc and IDC_SITE_EDIT_CLOSE each end
 // the edit dialog and overwrite the pending password in its buffer; when the
 // dialog has gone the list page's buttons show their normal look.
 TEST_F(SiteListTest, OpeningShowsTheSingleSelectedSiteAndLeavingWipesThePendingPassword)

@@ -25,7 +25,7 @@ protected:
         openMainWindow(1);
         openEditorOn(0);
     }
-    // Opens the row in the input item dialog (button 324), runs actions
+    // Opens the row in the input item dialog (IDC_SITE_EDIT_OPEN), runs actions
     // there and answers the error boxes expected with OK.
     void inInputDialog(int row, std::function<void(HWND)> actions, std::initializer_list<UINT> errors = {})
     {
@@ -105,7 +105,7 @@ TEST_F(SiteSaveTest, InputDialogShowsTheItemAndTakesNothingItRefusesOrThatIsUnch
 }
 
 // A new password shows masked and is held in plain; reopened, the password
-// row offers it, and 341 at once counts as a change. A user name another
+// row offers it, and IDC_INPUT_EDIT_SAVE at once counts as a change. A user name another
 // entry of this log-in form holds is refused and the old one put back; a new
 // one shows in plain and leaves the pending password alone. A value of
 // another type is held as pending too, but never offered for the password.

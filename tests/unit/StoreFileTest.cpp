@@ -376,8 +376,12 @@ TEST_F(StoreFileTest, LogHasOneFormattedLinePerCallAndIsClosedByEndLog)
 // The log rotates at 1 MiB into QOVI.log.1. When another process rotated
 // it first, this process's handle points at QOVI.log.1: it then appends to
 // the new QOVI.log instead of rotating again over the rotated lines.
+// The log's decisions to rotate, counted by the tests' build of the store.
+extern "C" __declspec(dllimport) long qoviTestLogRotations();
+
 TEST_F(StoreFileTest, LogIsBoundedAndNoRotatedLinesAreLost)
 {
+    const long rotations = qoviTestLogRotations();
     const std::wstring text(1000, L'x');  // about a thousand lines to the MiB
     for (int i = 0; i < 900; ++i)
         QOVILog::debugLog(L"mine", i, text);
@@ -389,6 +393,7 @@ TEST_F(StoreFileTest, LogIsBoundedAndNoRotatedLinesAreLost)
     std::string current = qovitest::readFileBytes(logFile());
     EXPECT_EQ(0u, current.find("theirs\r\n"));
     EXPECT_NE(std::string::npos, current.find("mine(1099): "));
+    EXPECT_EQ(rotations, qoviTestLogRotations()) << "rotated again what the other process had rotated";
 
     for (int i = 1100; i < 3000; ++i)
         QOVILog::debugLog(L"mine", i, text);

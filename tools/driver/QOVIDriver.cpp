@@ -4,9 +4,9 @@
 // (xdotool), except for the demo's shortcuts "tab" and "close" and "key",
 // which also works without a display.
 //
-// Windows: main (dialog 51), settings (page 52), sites (page 53), edit (web
-// site dialog 54), input (input item dialog 55). IDs are numbers; drive.sh
-// turns the names of resource.h into them. Message boxes are found by their
+// Windows: main (IDD_MAIN), settings (IDD_SETTINGS_PAGE), sites
+// (IDD_SITE_LIST_PAGE), edit (IDD_SITE_EDIT), input (IDD_INPUT_ITEM_EDIT).
+// IDs are numbers; drive.sh turns the names of resource.h into them. Message boxes are found by their
 // caption's string ID. Every command waits up to five seconds for the window
 // it needs and exits 1 when it is not there.
 //

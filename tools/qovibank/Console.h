@@ -2,7 +2,7 @@
 #pragma once
 
 #include <string>
-#include "Text.h"
+#include "QOVIText.h"
 
 namespace qovibank {
 

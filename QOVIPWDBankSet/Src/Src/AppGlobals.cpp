@@ -3,16 +3,6 @@
 
 AppGlobalsData AppGlobals;
 
-// A string that was shortened or reassigned keeps old characters beyond its
-// size, so the whole capacity is overwritten, not just the current contents.
-void wipeString(std::wstring& text)
-{
-    text.resize(text.capacity());
-    if (!text.empty())
-        SecureZeroMemory(&text[0], text.size() * sizeof(wchar_t));
-    text.clear();
-}
-
 std::wstring controlText(HWND control)
 {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <new>
 #include <string>
+#include "QOVIText.h"
 
 class QOVIUserInfo;
 struct MainWindowState;
@@ -58,8 +60,22 @@ struct AppGlobalsData {
 
 extern AppGlobalsData AppGlobals;
 
-// Overwrites the characters of a string that may have held a secret, then empties it.
-void wipeString(std::wstring& text);
+// A dialog's state object lives from WM_INITDIALOG to WM_DESTROY, and its
+// one pointer in AppGlobals reaches it meanwhile. Without memory the pointer
+// stays null and the dialog shows without its state; every handler checks.
+template <typename State>
+State* createDialogState(State*& slot)
+{
+    slot = new (std::nothrow) State();
+    return slot;
+}
+
+template <typename State>
+void destroyDialogState(State*& slot)
+{
+    delete slot;
+    slot = nullptr;
+}
 
 // A control's whole text, however long.
 std::wstring controlText(HWND control);

@@ -182,8 +182,7 @@ void attachListKeyboard(HWND list, int nameColumn)
 
 void selectAllRows(HWND list)
 {
-    // Drawing held off: otherwise the list repaints each row as it changes,
-    // which for a hundred thousand rows takes seconds.
+    // Drawing held off: otherwise the list repaints each row as it changes.
     ListRedrawPause pause(list);
     LVITEMW item = {};
     item.state = item.stateMask = LVIS_SELECTED;

@@ -1,4 +1,4 @@
-// MainWindow.h - the main dialog (51): tab control with the two pages, bold
+// MainWindow.h - the main dialog (IDD_MAIN): tab control with the two pages, bold
 // title, skinned Apply/Close/Help footer buttons, the flag of unsaved changes
 // and the program's message loop.
 #pragma once
@@ -20,7 +20,7 @@ struct MainWindowState {
     // its wParam; -1 when the main dialog could not be created.
     int runMainWindow(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
     // The two halves of runMainWindow: the user's bank loaded and what the
-    // load found told, then dialogs 51, 53 and 52 made, centred and shown
+    // load found told, then IDD_MAIN, IDD_SITE_LIST_PAGE and IDD_SETTINGS_PAGE made, centred and shown
     // (false when the tool must end without a bank or the main dialog could
     // not be made); then the loop, which returns the WM_QUIT wParam.
     bool createMainWindow(HINSTANCE instance);

@@ -2,7 +2,6 @@
 #include "QOVIPWDBankInfoSettingDlg.h"
 
 #include <commctrl.h>
-#include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "ListView.h"
@@ -46,8 +45,6 @@ static const int VALUE_COLUMN_WIDTH = 290;
 // ------------------------------------------------------------- helpers --
 
 static int scaledWidth(int base) { return static_cast<int>(AppGlobals.dpiScale * static_cast<double>(base) + 0.5); }
-
-static HWND siteListView() { return GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST); }
 
 // ------------------------------------------------------------ the state --
 
@@ -210,7 +207,7 @@ void SiteEditState::openSelectedInput(HWND dialog)
     const int selected = selectedCount(listView);
     if (const QOVIInputItem* input = inputItemOfRow(firstSelectedRow(listView))) {
         AppGlobals.selectedInputName = input->getstrName();
-        wipeString(AppGlobals.selectedInputValue);
+        qovi::wipe(AppGlobals.selectedInputValue);
         AppGlobals.selectedInputValue = input->getstrValue();
         AppGlobals.selectedInputType = input->getstrType();
         AppGlobals.selectedInputId = input->getstrId();
@@ -240,7 +237,7 @@ void SiteEditState::takeValueOver(int row, const std::wstring& value, const std:
     setRowText(listView, row, 2, shown);
     for (TakenOverValue& taken : takenOverValues) {
         if (taken.item == item) {
-            wipeString(taken.value);
+            qovi::wipe(taken.value);
             taken.value = value;
             return;
         }
@@ -267,7 +264,7 @@ const std::wstring* SiteEditState::takenOverValue(int row) const
 void SiteEditState::forgetTakenOverValues()
 {
     for (TakenOverValue& taken : takenOverValues)
-        wipeString(taken.value);
+        qovi::wipe(taken.value);
     takenOverValues.clear();
 }
 
@@ -278,7 +275,7 @@ void SiteEditState::forgetTakenOverValues()
 static void forgetSelectedInput()
 {
     AppGlobals.selectedInputName.clear();
-    wipeString(AppGlobals.selectedInputValue);
+    qovi::wipe(AppGlobals.selectedInputValue);
     AppGlobals.selectedInputType.clear();
     AppGlobals.selectedInputId.clear();
 }
@@ -286,8 +283,7 @@ static void forgetSelectedInput()
 static void onSiteEditInitDialog(HWND dialog)
 {
     forgetSelectedInput();
-    SiteEditState* state = new (std::nothrow) SiteEditState();
-    AppGlobals.siteEditState = state;
+    SiteEditState* state = createDialogState(AppGlobals.siteEditState);
     if (!state)
         return;
     state->listView = GetDlgItem(dialog, IDC_SITE_EDIT_INPUTS);
@@ -312,7 +308,7 @@ static void onSiteEditInitDialog(HWND dialog)
         showErrorMessage(IDS_CAPTION_ERROR, IDS_SITES_UNREADABLE, 0, nullptr, nullptr);
 }
 
-// Button 326: the dialog ends without saving.
+// IDC_SITE_EDIT_CLOSE: the dialog ends without saving.
 static void onSiteEditClose(HWND dialog)
 {
     EndDialog(dialog, IDC_SITE_EDIT_CLOSE);
@@ -363,7 +359,7 @@ static INT_PTR onSiteEditCommand(HWND dialog, int id)
 }
 
 // A double click and Enter open the selected input item; Delete removes the
-// selected items as button 323 does; buttons 324 and 323 follow every change
+// selected items as IDC_SITE_EDIT_REMOVE does; IDC_SITE_EDIT_OPEN and IDC_SITE_EDIT_REMOVE follow every change
 // of the selection, by mouse or keyboard, and every click in the list.
 static INT_PTR onSiteEditNotify(HWND dialog, const NMHDR* header)
 {
@@ -394,7 +390,8 @@ static INT_PTR onSiteEditCtlColorStatic(HDC dc, HWND control)
     SiteEditState* state = AppGlobals.siteEditState;
     if (!state)
         return reinterpret_cast<INT_PTR>(skinBodyBrush());
-    // Labels 328 and 329 have DCs of their own, kept since set-up; they get
+    // Labels IDC_SITE_EDIT_NAME_LABEL and IDC_SITE_EDIT_INPUTS_LABEL have DCs
+    // of their own, kept since set-up; they get
     // the window colour as background so that whatever is drawn through them
     // sits on the page's colour. The labels themselves draw with the DC this
     // message brings and the white brush returned below.
@@ -417,11 +414,8 @@ static INT_PTR onSiteEditCtlColorStatic(HDC dc, HWND control)
 // list page puts its buttons back to their normal look.
 static void onSiteEditDestroy()
 {
-    if (AppGlobals.siteEditState) {
-        delete AppGlobals.siteEditState;
-        AppGlobals.siteEditState = nullptr;
-    }
-    wipeString(AppGlobals.pendingPasswordValue);
+    destroyDialogState(AppGlobals.siteEditState);
+    qovi::wipe(AppGlobals.pendingPasswordValue);
     AppGlobals.hSiteEditDialog = nullptr;
     PostMessageW(AppGlobals.hSiteListPage, WM_PWDBANK_EDITOR_CLOSED, 0, 0);
 }

@@ -1,4 +1,4 @@
-// QOVIPWDBankInfoEditDlg.h - the web site edit dialog (54): one saved site
+// QOVIPWDBankInfoEditDlg.h - the web site edit dialog (IDD_SITE_EDIT): one saved site
 // with its name, its user name and password rows and five skinned buttons.
 // Its Save command lives in SiteEditSave.
 #pragma once
@@ -30,9 +30,9 @@ struct RemovedInputItem {
     std::wstring id;
 };
 
-// A value the user took over in the input item edit dialog (55) and Save has
-// not written yet, with the item it was taken over for. The value may be a
-// password in plain.
+// A value the user took over in the input item edit dialog
+// (IDD_INPUT_ITEM_EDIT) and Save has not written yet, with the item it was
+// taken over for. The value may be a password in plain.
 struct TakenOverValue {
     const QOVIInputItem* item;
     std::wstring value;
@@ -70,9 +70,9 @@ struct SiteEditState {
     // list; the store is changed only by Save.
     void deleteSelectedInputs(HWND dialog);
     // Copies the first selected row's item to AppGlobals and, with exactly
-    // one row selected, opens the input item edit dialog (55) modally.
+    // one row selected, opens the input item edit dialog (IDD_INPUT_ITEM_EDIT) modally.
     void openSelectedInput(HWND dialog);
-    // Buttons 324 and 323 follow the number of selected rows.
+    // IDC_SITE_EDIT_OPEN and IDC_SITE_EDIT_REMOVE follow the number of selected rows.
     void followSelection();
 
     // The input item of a row of the list, or null.
@@ -87,8 +87,8 @@ struct SiteEditState {
     void forgetTakenOverValues();
 
     HWND listView = nullptr;
-    HWND inputsLabel = nullptr;  // 329
-    HWND nameLabel = nullptr;    // 328
+    HWND inputsLabel = nullptr;  // IDC_SITE_EDIT_INPUTS_LABEL
+    HWND nameLabel = nullptr;    // IDC_SITE_EDIT_NAME_LABEL
     HFONT captionFont = nullptr;
     HBRUSH captionBrush = nullptr;
     HDC inputsLabelDC = nullptr;

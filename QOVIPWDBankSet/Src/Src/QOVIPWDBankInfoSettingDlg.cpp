@@ -1,7 +1,6 @@
 #include "QOVIPWDBankInfoSettingDlg.h"
 
 #include <algorithm>
-#include <new>
 #include <unordered_set>
 #include <string>
 #include "AppGlobals.h"
@@ -361,10 +360,11 @@ void SiteListPageState::deleteSelectedSites()
 
 // ------------------------------------------------------------ the page --
 
+HWND siteListView() { return GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST); }
+
 static void onSiteListInitDialog(HWND page)
 {
-    SiteListPageState* state = new (std::nothrow) SiteListPageState();
-    AppGlobals.siteListState = state;
+    SiteListPageState* state = createDialogState(AppGlobals.siteListState);
     if (!state)
         return;
     state->listView = GetDlgItem(page, IDC_SITE_LIST);
@@ -416,7 +416,7 @@ static INT_PTR onSiteListNotify(const NMHDR* header)
     return FALSE;
 }
 
-// A click on button 301 or 302.
+// A click on IDC_SITE_LIST_OPEN or IDC_SITE_LIST_DELETE.
 static void onSiteListCommand(int id, int code, HWND control)
 {
     SiteListPageState* state = AppGlobals.siteListState;
@@ -437,10 +437,7 @@ static void onSiteListCommand(int id, int code, HWND control)
 
 static void onSiteListDestroy()
 {
-    if (AppGlobals.siteListState) {
-        delete AppGlobals.siteListState;
-        AppGlobals.siteListState = nullptr;
-    }
+    destroyDialogState(AppGlobals.siteListState);
 }
 
 static INT_PTR siteListPageMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam)

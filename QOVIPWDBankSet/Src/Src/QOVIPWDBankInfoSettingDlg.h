@@ -1,6 +1,6 @@
-// QOVIPWDBankInfoSettingDlg.h - the web site list page (53): the user's saved
-// web sites, one row per site in store order, with the skinned Open (301) and
-// Delete (302) buttons.
+// QOVIPWDBankInfoSettingDlg.h - the web site list page (IDD_SITE_LIST_PAGE): the user's saved
+// web sites, one row per site in store order, with the skinned Open (IDC_SITE_LIST_OPEN)
+// and Delete (IDC_SITE_LIST_DELETE) buttons.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +34,7 @@ struct SiteListPageState {
     // rows calls it first.
     void ensureFilled();
     // Lists the bank's sites afresh, in store order, and selects row 0;
-    // buttons 301 and 302 are enabled only when there is a row. Before the
+    // Open and Delete are enabled only when there is a row. Before the
     // page was first shown there is nothing to list afresh.
     void refill();
     // Lists the bank's sites, in store order, and selects row 0.
@@ -61,14 +61,14 @@ struct SiteListPageState {
     int rowOf(const QOVIWebItem* site) const;
     // Shows the new name of the row's site, renamed in the store.
     void renameRow(int row, const std::wstring& name);
-    // With exactly one selected row, opens that site in the edit dialog (54)
+    // With exactly one selected row, opens that site in the edit dialog (IDD_SITE_EDIT)
     // modally; with any other count only gives the list the focus back. The
     // first selected site's keys go to AppGlobals whatever the count.
     void openSelectedSite();
     // Asks once, then removes the selected sites from the list, the vector
     // and the in-memory bank, and arms the main window's Apply.
     void deleteSelectedSites();
-    // Buttons 301 and 302 follow the number of selected rows.
+    // Open and Delete follow the number of selected rows.
     void followSelection();
 
     std::vector<QOVIWebItem*> webItems;     // the rows shown
@@ -82,3 +82,6 @@ struct SiteListPageState {
 };
 
 INT_PTR CALLBACK SiteListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The page's list view, for the edit dialog that acts on its selection.
+HWND siteListView();

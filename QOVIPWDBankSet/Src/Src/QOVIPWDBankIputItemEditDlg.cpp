@@ -1,7 +1,6 @@
 #include "QOVIPWDBankIputItemEditDlg.h"
 
 #include <commctrl.h>
-#include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "ListView.h"
@@ -35,7 +34,7 @@ struct SecretBuffer {
 // it held does not linger in a freed buffer.
 static void replaceSecret(std::wstring& target, const std::wstring& value)
 {
-    wipeString(target);
+    qovi::wipe(target);
     target = value;
 }
 
@@ -75,8 +74,8 @@ static void readWindowText(HWND window, std::wstring& text)
 
 InputItemEditState::~InputItemEditState()
 {
-    wipeString(oldValue);
-    wipeString(newValue);
+    qovi::wipe(oldValue);
+    qovi::wipe(newValue);
 }
 
 void InputItemEditState::initInputItemEdit(HWND dialog)
@@ -168,19 +167,14 @@ void InputItemEditState::saveInputItem(HWND dialog)
 
 static void onInputEditInitDialog(HWND dialog)
 {
-    InputItemEditState* state = new (std::nothrow) InputItemEditState();
-    AppGlobals.inputEditState = state;
-    if (state)
+    if (InputItemEditState* state = createDialogState(AppGlobals.inputEditState))
         state->initInputItemEdit(dialog);
     SendDlgItemMessageW(dialog, IDC_INPUT_EDIT_VALUE, EM_LIMITTEXT, VALUE_CHARS - 1, 0);
 }
 
 static void onInputEditDestroy()
 {
-    if (AppGlobals.inputEditState) {
-        delete AppGlobals.inputEditState;
-        AppGlobals.inputEditState = nullptr;
-    }
+    destroyDialogState(AppGlobals.inputEditState);
 }
 
 static INT_PTR onInputEditCommand(HWND dialog, WORD id)

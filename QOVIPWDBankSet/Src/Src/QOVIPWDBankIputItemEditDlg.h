@@ -1,6 +1,6 @@
-// QOVIPWDBankIputItemEditDlg.h - the input item edit dialog (55): the user
+// QOVIPWDBankIputItemEditDlg.h - the input item edit dialog (IDD_INPUT_ITEM_EDIT): the user
 // changes the saved value of one input item (in practice the user name or the
-// password) of the site open in the web site edit dialog (54).
+// password) of the site open in the web site edit dialog (IDD_SITE_EDIT).
 //
 // The dialog never writes to the store. A value it takes over goes into the
 // edit dialog's list row (masked for a password), into AppGlobals and into
@@ -21,14 +21,14 @@ struct InputItemEditState {
     // WM_INITDIALOG: reads the edit dialog's selected row, fills the label
     // and the edit, and masks the edit for a password item.
     void initInputItemEdit(HWND dialog);
-    // Button 341: refuses an empty value or a user name the store already
+    // IDC_INPUT_EDIT_SAVE: refuses an empty value or a user name the store already
     // holds for this site; ends the dialog on an unchanged value; otherwise
     // takes the value over and ends the dialog.
     void saveInputItem(HWND dialog);
 
     std::wstring itemLabel;  // column 0 of the edited row
     std::wstring oldValue;   // what the edit started from; an unchanged save changes nothing
-    std::wstring newValue;   // the edit's text at the last press of 341
+    std::wstring newValue;   // the edit's text at the last press of IDC_INPUT_EDIT_SAVE
 };
 
 INT_PTR CALLBACK InputItemEditProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,5 @@
 #include "SettingsPage.h"
 
-#include <new>
 #include "AppGlobals.h"
 #include "FPGlobal.h"
 #include "QOVICommon.h"
@@ -46,7 +45,7 @@ void SettingsPageState::showUserSwitches(HWND page)
     CheckDlgButton(page, IDC_SETTINGS_BUBBLE, bubbleOn ? BST_CHECKED : BST_UNCHECKED);
     EnableWindow(GetDlgItem(page, IDC_SETTINGS_BUBBLE), pwdBankOn ? TRUE : FALSE);
     // The bubble's description wins when both are on; with the bank off and
-    // the bubble on, 202 shows checked but disabled.
+    // the bubble on, IDC_SETTINGS_BUBBLE shows checked but disabled.
     const UINT description = bubbleOn ? IDS_DESC_BUBBLE_ON : pwdBankOn ? IDS_DESC_PWDBANK_ON : IDS_DESC_BOTH_OFF;
     SetDlgItemTextW(page, IDC_SETTINGS_DESCRIPTION, loadResString(description).c_str());
 }
@@ -55,8 +54,7 @@ static void postModified() { PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MOD
 
 static void onSettingsInitDialog(HWND page)
 {
-    SettingsPageState* state = new (std::nothrow) SettingsPageState();
-    AppGlobals.settingsPageState = state;
+    SettingsPageState* state = createDialogState(AppGlobals.settingsPageState);
     if (!state)
         return;
     state->showUserSwitches(page);
@@ -145,10 +143,7 @@ static INT_PTR settingsPageMessage(HWND page, UINT message, WPARAM wParam, LPARA
         return TRUE;
     }
     case WM_DESTROY:
-        if (state) {
-            delete state;
-            AppGlobals.settingsPageState = nullptr;
-        }
+        destroyDialogState(AppGlobals.settingsPageState);
         return FALSE;
     default:
         return FALSE;

@@ -1,4 +1,4 @@
-// SettingsPage.h - the settings page (52): the password bank and bubble switches.
+// SettingsPage.h - the settings page (IDD_SETTINGS_PAGE): the password bank and bubble switches.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 struct SettingsPageState {
     // Reads both switches from AppGlobals.currentUser.
     SettingsPageState();
-    // Deletes the brush, releases the description's DC, destroys control 203.
+    // Deletes the brush, releases the description's DC, destroys IDC_SETTINGS_DESCRIPTION.
     ~SettingsPageState();
     SettingsPageState(const SettingsPageState&) = delete;
     SettingsPageState& operator=(const SettingsPageState&) = delete;

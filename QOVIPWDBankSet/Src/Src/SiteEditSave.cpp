@@ -31,8 +31,6 @@ static InputKeyCase keyCaseOf(const std::wstring& name, const std::wstring& id)
 
 static QOVIPasswordBank* passwordBank() { return AppGlobals.currentUser->getPWDBankInfo(); }
 
-static HWND siteListView() { return GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST); }
-
 // The typed name is refused: the box, then the name box as it was typed and
 // with the focus, so the user can correct it.
 static void refuseTypedName(HWND nameBox, const std::wstring& typedName, UINT textId)

@@ -1,4 +1,4 @@
-// SiteEditSave.h - the Save command (button 325) of the web site edit dialog.
+// SiteEditSave.h - the Save command (IDC_SITE_EDIT_SAVE) of the web site edit dialog.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,5 @@
-// Text.h - UTF-8/UTF-16 conversion, hex, and wiping of secret buffers.
+// QOVIText.h - UTF-8/UTF-16 conversion, hex, wiping of secret buffers and
+// the environment, shared by the store, the tool and qovibank.
 #pragma once
 
 #include <string>

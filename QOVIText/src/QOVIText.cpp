@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "QOVIText.h"
 
 #include <windows.h>
 
