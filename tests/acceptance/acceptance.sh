@@ -139,7 +139,7 @@ case_new_password_for_a_site() {
 case_new_password_by_keyboard() {
     start_session keyboard
     focus_main
-    press ctrl+Tab Tab Return           # the sites page (its search box), the site list, open its first site
+    press ctrl+Tab Tab Tab Return       # the sites page, its search box, the site list, open its first site
     driver rect edit >/dev/null
     press Down Return                   # the input list has the keys: the password row, open it
     driver rect input >/dev/null

@@ -36,7 +36,7 @@ if [ "${DEMO_HEADLESS:-0}" = 1 ]; then
     screenshot 02-site-list-page main
     # The keyboard's focus, shown where it is: on a site, then on a footer button.
     focus_main
-    press Tab Down
+    press Tab Tab Down
     screenshot 02a-keyboard-focus-on-a-site main
     press Tab Tab Tab
     screenshot 02b-keyboard-focus-on-apply main
