@@ -191,9 +191,12 @@ void SiteListPageState::showRow(LVITEMW& item) const
 {
     if (item.iItem < 0 || static_cast<size_t>(item.iItem) >= webItems.size())
         return;
-    // Column 0 shows the icon alone, column 1 the site's name alone.
+    // Column 0 shows the icon alone, column 1 the site's name alone. Column
+    // 1's image stays I_IMAGECALLBACK, as a sub-item's is when none was ever
+    // set: the name then starts where its column starts, with no room kept
+    // for an image (I_IMAGENONE keeps that room).
     if (item.mask & LVIF_IMAGE)
-        item.iImage = item.iSubItem == 0 ? 0 : I_IMAGENONE;
+        item.iImage = item.iSubItem == 0 ? 0 : I_IMAGECALLBACK;
     if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
         item.pszText[0] = L'\0';
         if (item.iSubItem == 1)
