@@ -245,7 +245,8 @@ public:
     // Writes settings and bank together, atomically (flags are reserved;
     // pass 1). When another process saved since this process loaded, its
     // content is the base and this process's own changes since the load are
-    // applied on top: settings it changed, renames, removed sites and items,
+    // applied on top: settings it changed (the bubble off whenever the
+    // merged bank is off), renames, removed sites and items,
     // changed values and added sites. A site this process changed but another
     // removed is kept with this process's changes. A name clash from the
     // merge is made unique as addWebItem does. Afterwards memory holds the

@@ -98,6 +98,10 @@ void QOVIUserInfo::Impl::merge(qovi::FileContent& file, const qovi::ContentView&
     if (bubbleEnable == baseBubbleEnable)
         bubbleEnable = saved.bubbleEnable;
     baseBubbleEnable = saved.bubbleEnable;
+    // The bubble tells of the password bank: with the bank off it is off,
+    // whichever process switched which.
+    if (!pwdBankEnable)
+        bubbleEnable = 0;
     // The old content, wiped, takes the next save's plain text.
     saveBuffer = bank.impl()->merge(std::move(file.buffer), saved.sites);
 }

@@ -125,6 +125,20 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
     }
 }
 
+// This process switches the bubble on while another switches the bank (and
+// with it the bubble) off: the merge never saves the bubble on without the bank.
+TEST_F(StoreProcessTest, MergeNeverSavesTheBubbleOnWithTheBankOff)
+{
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    user()->setBubbleEnable(0);
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(0, run(exe(L"StoreTestHelper.exe"), L"edit pwdbank 0"));
+    user()->setBubbleEnable(1);
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
+    EXPECT_EQ(std::make_pair(0, 0), std::make_pair(user()->getPWDBankEnable(), user()->getBubbleEnable()));
+}
+
 // The other process removes two sites and changes one between them while
 // this one holds every site listed and changes the last: the merge finds
 // each of this process's sites once, by its uid, and keeps every object it
