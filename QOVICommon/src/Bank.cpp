@@ -453,7 +453,7 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
 
 COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items, const std::wstring& webName)
 {
-    return getInputItems(items, impl_->find(webName));
+    return qovi::guarded(kSource, [&]() { return getInputItems(items, impl_->find(webName)); });
 }
 
 int QOVIPasswordBank::isWebItemExist(const std::wstring& webName, const std::wstring& url)
@@ -481,11 +481,12 @@ int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring
 }
 
 // The name-keyed operations find the site and its input item by their keys
-// and then act as the object-keyed ones below.
+// (finding may make the indexes, so inside the guard) and then act as the
+// object-keyed ones below.
 
 COMMON_RESULT QOVIPasswordBank::modifyWebItemName(const std::wstring& webName, const std::wstring& newName)
 {
-    return modifyWebItemName(impl_->find(webName), newName);
+    return qovi::guarded(kSource, [&]() { return modifyWebItemName(impl_->find(webName), newName); });
 }
 
 COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName, const std::wstring& key1,
@@ -501,10 +502,12 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const std::wstring& webName
 
 COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const std::wstring& url)
 {
-    QOVIWebItem* site = impl_->find(webName);
-    if (!site || (!url.empty() && site->impl()->url != url))
-        return COMMON_ERR_NOT_FOUND;
-    return removeWebItem(site);
+    return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
+        QOVIWebItem* site = impl_->find(webName);
+        if (!site || (!url.empty() && site->impl()->url != url))
+            return COMMON_ERR_NOT_FOUND;
+        return removeWebItem(site);
+    });
 }
 
 COMMON_RESULT QOVIPasswordBank::removeInputItem(const std::wstring& webName, const std::wstring& key1,

@@ -28,6 +28,20 @@ std::vector<int> selectedRows(HWND list)
     return rows;
 }
 
+void selectOnlyRows(HWND list, const std::vector<int>& rows, int focused)
+{
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    item.state = item.stateMask = LVIS_SELECTED;
+    for (int row : rows)
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    if (focused >= 0) {
+        item.state = item.stateMask = LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 int rowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 std::wstring rowText(HWND list, int row, int column)
@@ -87,11 +101,7 @@ static bool startsWith(const std::wstring& text, const std::wstring& prefix)
 // Selects the row alone, focused and scrolled into view.
 static void selectOnly(HWND list, int row)
 {
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    selectOnlyRows(list, {row}, row);
     SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
 }
 

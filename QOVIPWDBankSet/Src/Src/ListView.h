@@ -12,6 +12,8 @@ const int LIST_TEXT_CHARS = 260;
 int selectedCount(HWND list);
 int firstSelectedRow(HWND list);  // -1 when no row is selected
 std::vector<int> selectedRows(HWND list);  // ascending
+// Selects exactly these rows; focused (when not -1) becomes the focused row.
+void selectOnlyRows(HWND list, const std::vector<int>& rows, int focused);
 int rowCount(HWND list);
 std::wstring rowText(HWND list, int row, int column);
 void setRowText(HWND list, int row, int column, const std::wstring& text);

@@ -167,24 +167,10 @@ void SiteListPageState::showMatchingSites()
         // the rows it shows (LVN_GETDISPINFO), so any number of sites lists
         // at the cost of one screenful.
         SendMessageW(listView, LVM_SETITEMCOUNT, webItems.size(), 0);
-        setSelection(anyRow ? std::vector<int>{0} : std::vector<int>(), -1);
+        selectOnlyRows(listView, anyRow ? std::vector<int>{0} : std::vector<int>(), -1);
     }
     buttons.setAvailable(OPEN_SLOT, anyRow);
     buttons.setAvailable(DELETE_SLOT, anyRow);
-}
-
-void SiteListPageState::setSelection(const std::vector<int>& rows, int focused)
-{
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    item.state = item.stateMask = LVIS_SELECTED;
-    for (int row : rows)
-        SendMessageW(listView, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    if (focused >= 0) {
-        item.state = item.stateMask = LVIS_FOCUSED;
-        SendMessageW(listView, LVM_SETITEMSTATE, focused, reinterpret_cast<LPARAM>(&item));
-    }
 }
 
 void SiteListPageState::showRow(LVITEMW& item) const
@@ -249,7 +235,7 @@ void SiteListPageState::removeRows(const std::vector<int>& rows)
     SendMessageW(listView, LVM_SETITEMCOUNT, webItems.size(), LVSICF_NOSCROLL);
     // The keyboard goes on from where the first removed row was.
     const int focused = rows.empty() || webItems.empty() ? -1 : (std::min)(rows[0], static_cast<int>(kept) - 1);
-    setSelection(stillSelected, focused);
+    selectOnlyRows(listView, stillSelected, focused);
     InvalidateRect(listView, nullptr, TRUE);
 }
 

@@ -48,8 +48,6 @@ struct SiteListPageState {
     void forgetSites(const std::vector<QOVIWebItem*>& sites);
     // Puts the keyboard in the search box, its text selected (Ctrl+F).
     void focusSearch();
-    // Selects exactly these rows; focused (when not -1) becomes the focused row.
-    void setSelection(const std::vector<int>& rows, int focused);
     // Fills in what the list asks of a row (LVN_GETDISPINFO): the icon in
     // column 0, the site's name in column 1.
     void showRow(LVITEMW& item) const;

@@ -154,21 +154,17 @@ bool highContrastOn()
 
 void overrideHighContrast(HighContrastAnswer answer) { contrastAnswer = answer; }
 
-// Fills with the DC's own brush, which nobody has to free; the DC keeps the
-// brush colour it had.
-static void fillWithColour(HDC dc, const RECT& rect, COLORREF colour)
+// Fills or frames with the DC's own brush, which nobody has to free; the DC
+// keeps the brush colour it had.
+static void paintWithColour(HDC dc, const RECT& rect, COLORREF colour, int(WINAPI* paint)(HDC, const RECT*, HBRUSH))
 {
     const COLORREF previous = SetDCBrushColor(dc, colour);
-    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    paint(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetDCBrushColor(dc, previous);
 }
 
-static void frameWithColour(HDC dc, const RECT& rect, COLORREF colour)
-{
-    const COLORREF previous = SetDCBrushColor(dc, colour);
-    FrameRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    SetDCBrushColor(dc, previous);
-}
+static void fillWithColour(HDC dc, const RECT& rect, COLORREF colour) { paintWithColour(dc, rect, colour, FillRect); }
+static void frameWithColour(HDC dc, const RECT& rect, COLORREF colour) { paintWithColour(dc, rect, colour, FrameRect); }
 
 COLORREF colourSkinControl(HDC dc, SkinArea area)
 {
