@@ -31,56 +31,63 @@ const std::wstring& QOVIWebItem::getstrURL() const { return impl_->head().url; }
 const std::wstring& QOVIWebItem::getstrFormId() const { return impl_->head().formId; }
 const std::wstring& QOVIWebItem::getstrFormName() const { return impl_->head().formName; }
 
-QOVIWebItem::Impl& QOVIWebItem::Impl::head()
+qovi::SiteFields& QOVIWebItem::Impl::head()
 {
     if (!headRead) {
         qovi::SiteRecord record;
         qovi::decodeHead(stored, record);
-        uid = std::move(record.uid);
-        webName = std::move(record.webName);
-        url = std::move(record.url);
-        formId = std::move(record.formId);
-        formName = std::move(record.formName);
-        baseName = webName;
+        if (!fields)
+            fields = bank->makeFields();
+        fields->uid = std::move(record.uid);
+        fields->webName = std::move(record.webName);
+        fields->url = std::move(record.url);
+        fields->formId = std::move(record.formId);
+        fields->formName = std::move(record.formName);
+        fields->baseName = fields->webName;
         headRead = true;
     }
-    return *this;
+    return *fields;
 }
 
-QOVIWebItem::Impl& QOVIWebItem::Impl::whole()
+qovi::SiteFields& QOVIWebItem::Impl::whole()
 {
-    head();
+    qovi::SiteFields& f = head();
     if (!inputsRead) {
         qovi::SiteRecord record;
         qovi::decodeRecord(stored, record);
-        inputs.reserve(record.inputs.size());
+        f.inputs.reserve(record.inputs.size());
         for (qovi::InputRecord& input : record.inputs)
-            inputs.push_back(bank->makeInput(std::move(input)));
+            f.inputs.push_back(bank->makeInput(std::move(input)));
         inputsRead = true;
     }
-    return *this;
+    return f;
 }
 
-QOVIWebItem::Impl& QOVIWebItem::Impl::detachFromRecord()
+qovi::SiteFields& QOVIWebItem::Impl::detachFromRecord()
 {
-    whole();
+    qovi::SiteFields& f = whole();
     stored = qovi::RecordView();
-    return *this;
+    return f;
 }
 
 size_t QOVIWebItem::Impl::inputIndex(const QOVIInputItem* input)
 {
-    whole();
+    const std::vector<QOVIInputItem*>& inputs = whole().inputs;
     return static_cast<size_t>(std::find(inputs.begin(), inputs.end(), input) - inputs.begin());
 }
 
-std::string_view QOVIWebItem::Impl::uidView() const { return headRead ? std::string_view(uid) : qovi::recordUid(stored); }
+std::string_view QOVIWebItem::Impl::uidView() const
+{
+    return headRead ? std::string_view(fields->uid) : qovi::recordUid(stored);
+}
 
 bool QOVIWebItem::Impl::changedHere() const
 {
-    if (renamedHere() || !removedInputs.empty())
+    if (!headRead)
+        return false;  // nothing is changed without being read first
+    if (renamedHere() || !fields->removedInputs.empty())
         return true;
-    for (const QOVIInputItem* input : inputs) {
+    for (const QOVIInputItem* input : fields->inputs) {
         if (input->impl()->valueChanged)
             return true;
     }
@@ -104,13 +111,15 @@ size_t QOVIWebItem::Impl::recordBytes() const
 {
     if (!stored.empty())
         return qovi::kRecordSizeBytes + stored.size;
-    return qovi::kRecordSizeBytes + qovi::recordSize(uid, webName, url, formId, formName, recordsOf(inputs));
+    const qovi::SiteFields& f = *fields;
+    return qovi::kRecordSizeBytes + qovi::recordSize(f.uid, f.webName, f.url, f.formId, f.formName, recordsOf(f.inputs));
 }
 
 void QOVIWebItem::Impl::appendRecord(std::string& out) const
 {
     if (stored.empty()) {
-        qovi::encodeRecord(uid, webName, url, formId, formName, recordsOf(inputs), out);
+        const qovi::SiteFields& f = *fields;
+        qovi::encodeRecord(f.uid, f.webName, f.url, f.formId, f.formName, recordsOf(f.inputs), out);
         return;
     }
     qovi::appendRecord(stored, out);
@@ -134,6 +143,7 @@ void QOVIWebItem::Impl::takeStoredRecord(qovi::RecordView record)
     qovi::decodeRecord(record, saved);
     std::vector<QOVIInputItem*> kept;
     kept.reserve(saved.inputs.size());
+    std::vector<QOVIInputItem*>& inputs = fields->inputs;
     for (qovi::InputRecord& input : saved.inputs) {
         auto ours = std::find_if(inputs.begin(), inputs.end(),
                                  [&](QOVIInputItem* item) { return item->impl()->data.n == input.n; });
@@ -178,6 +188,7 @@ void QOVIPasswordBank::Impl::clear()
     dropIndexes();
     removedSites.clear();
     siteObjects.clear();
+    fieldObjects.clear();
     inputObjects.clear();
     qovi::wipe(content);
     std::string().swap(content);
@@ -215,7 +226,7 @@ void QOVIPasswordBank::Impl::rename(QOVIWebItem* site, const std::wstring& newNa
 {
     index();
     std::wstring name = newName;  // allocate first: a failure leaves the site as it was
-    QOVIWebItem::Impl& s = site->impl()->detachFromRecord();
+    qovi::SiteFields& s = site->impl()->detachFromRecord();
     byName.erase(std::wstring_view(s.webName));
     s.webName = std::move(name);
     byName.emplace(s.webName, site);
@@ -229,9 +240,10 @@ void QOVIPasswordBank::Impl::remove(QOVIWebItem* site)
     s.listed = false;
     ++holes;
     if (!indexed)
-        return;
-    byName.erase(std::wstring_view(s.webName));
-    auto range = byUrl.equal_range(s.url);
+        return;  // made later, of the listed sites
+    // Indexed: every listed site's head is read.
+    byName.erase(std::wstring_view(s.fields->webName));
+    auto range = byUrl.equal_range(s.fields->url);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == site) {
             byUrl.erase(it);
@@ -265,9 +277,9 @@ QOVIWebItem* QOVIPasswordBank::Impl::makeSite(qovi::RecordView record)
 QOVIWebItem* QOVIPasswordBank::Impl::makeSite(qovi::SiteRecord&& record)
 {
     SiteBox* box = siteObjects.make();
-    QOVIWebItem::Impl& s = box->impl;
-    s.bank = this;
-    s.headRead = s.inputsRead = true;
+    box->impl.bank = this;
+    box->impl.headRead = box->impl.inputsRead = true;
+    qovi::SiteFields& s = *(box->impl.fields = makeFields());
     s.uid = std::move(record.uid);
     s.webName = std::move(record.webName);
     s.baseName = s.webName;
@@ -324,21 +336,22 @@ void QOVIPasswordBank::Impl::reindex()
     byUrl.reserve(list.size());
     std::vector<QOVIWebItem*> toName;
     for (QOVIWebItem* site : list) {
-        QOVIWebItem::Impl& s = site->impl()->head();
-        if (s.added || s.renamedHere() || !byName.emplace(s.webName, site).second)
+        QOVIWebItem::Impl& s = *site->impl();
+        const std::wstring& name = s.head().webName;
+        if (s.added || s.renamedHere() || !byName.emplace(name, site).second)
             toName.push_back(site);
     }
     indexed = true;
     for (QOVIWebItem* site : toName) {
-        QOVIWebItem::Impl& s = *site->impl();
+        qovi::SiteFields& s = *site->impl()->fields;
         std::wstring name = uniqueName(s.webName);
         if (name != s.webName) {
-            s.detachFromRecord().webName = name;
+            site->impl()->detachFromRecord().webName = name;
         }
         byName.emplace(s.webName, site);
     }
     for (QOVIWebItem* site : list)
-        byUrl.emplace(site->impl()->url, site);
+        byUrl.emplace(site->impl()->fields->url, site);
 }
 
 std::string QOVIPasswordBank::Impl::replaceContent(std::string&& newContent)
@@ -364,10 +377,11 @@ void QOVIPasswordBank::Impl::markSaved()
     for (QOVIWebItem* site : compactedList()) {
         QOVIWebItem::Impl& s = *site->impl();
         s.added = s.addedIfNew = false;
-        if (s.headRead)
-            s.baseName = s.webName;
-        s.removedInputs.clear();
-        for (QOVIInputItem* input : s.inputs)
+        if (!s.headRead)
+            continue;  // unread, so unchanged
+        s.fields->baseName = s.fields->webName;
+        s.fields->removedInputs.clear();
+        for (QOVIInputItem* input : s.fields->inputs)
             input->impl()->valueChanged = false;
     }
 }
@@ -377,7 +391,7 @@ void QOVIPasswordBank::Impl::markSaved()
 namespace {
 
 // The listed input item the keys name (see the header for the rules).
-COMMON_RESULT findInput(const QOVIWebItem::Impl& site, const std::wstring& key1, const std::wstring& key2,
+COMMON_RESULT findInput(const qovi::SiteFields& site, const std::wstring& key1, const std::wstring& key2,
                         QOVIInputItem*& found)
 {
     auto pick = [&](auto matches) -> COMMON_RESULT {
@@ -433,7 +447,7 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
         // over the list (an import asks once per site it adds).
         if (!webName.empty()) {
             QOVIWebItem* site = impl_->find(webName);
-            if (site && (url.empty() || site->impl()->url == url))
+            if (site && (url.empty() || site->impl()->head().url == url))
                 items.push_back(site);
             return COMMON_OK;
         }
@@ -443,7 +457,7 @@ COMMON_RESULT QOVIPasswordBank::getWebItems(std::vector<QOVIWebItem*>& items, co
             return COMMON_OK;
         }
         for (QOVIWebItem* site : list) {
-            const QOVIWebItem::Impl& s = site->impl()->head();
+            const qovi::SiteFields& s = site->impl()->head();
             if ((url.empty() || s.url == url) && (webName.empty() || s.webName == webName))
                 items.push_back(site);
         }
@@ -459,7 +473,7 @@ COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items
 int QOVIPasswordBank::isWebItemExist(const std::wstring& webName, const std::wstring& url)
 {
     QOVIWebItem* site = impl_->find(webName);
-    return site && (url.empty() || site->impl()->url == url) ? 1 : 0;
+    return site && (url.empty() || site->impl()->head().url == url) ? 1 : 0;
 }
 
 int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring& formId,
@@ -468,10 +482,10 @@ int QOVIPasswordBank::isWebItemExist(const std::wstring& url, const std::wstring
                                      const std::wstring& value)
 {
     for (QOVIWebItem* site : impl_->withUrl(url)) {
-        QOVIWebItem::Impl& s = *site->impl();
+        qovi::SiteFields& s = site->impl()->whole();
         if (s.formId != formId || s.formName != formName)
             continue;
-        for (const QOVIInputItem* input : s.whole().inputs) {
+        for (const QOVIInputItem* input : s.inputs) {
             const qovi::InputRecord& d = input->impl()->data;
             if (d.id == inputId && d.name == inputName && d.type == inputType && d.value == value)
                 return 1;
@@ -504,7 +518,7 @@ COMMON_RESULT QOVIPasswordBank::removeWebItem(const std::wstring& webName, const
 {
     return qovi::guarded(kSource, [&]() -> COMMON_RESULT {
         QOVIWebItem* site = impl_->find(webName);
-        if (!site || (!url.empty() && site->impl()->url != url))
+        if (!site || (!url.empty() && site->impl()->head().url != url))
             return COMMON_ERR_NOT_FOUND;
         return removeWebItem(site);
     });
@@ -527,8 +541,8 @@ COMMON_RESULT QOVIPasswordBank::getInputItems(std::vector<QOVIInputItem*>& items
         QOVIWebItem* found = impl_->listedSite(site);
         if (!found)
             return COMMON_ERR_NOT_FOUND;
-        QOVIWebItem::Impl* s = &found->impl()->whole();
-        items.insert(items.end(), s->inputs.begin(), s->inputs.end());
+        const qovi::SiteFields& s = found->impl()->whole();
+        items.insert(items.end(), s.inputs.begin(), s.inputs.end());
         return COMMON_OK;
     });
 }
@@ -557,9 +571,9 @@ COMMON_RESULT QOVIPasswordBank::modifyInputItemValue(const QOVIWebItem* site, co
         QOVIWebItem* found = impl_->listedSite(site);
         QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
         size_t index = s ? s->inputIndex(input) : 0;
-        if (!s || index == s->inputs.size())
+        if (!s || index == s->fields->inputs.size())
             return COMMON_ERR_NOT_FOUND;
-        QOVIInputItem::Impl& item = *s->inputs[index]->impl();
+        QOVIInputItem::Impl& item = *s->fields->inputs[index]->impl();
         if (item.data.value == value)
             return COMMON_OK;
         std::wstring copy = value;  // allocate first: a failure leaves the old value whole
@@ -588,12 +602,12 @@ COMMON_RESULT QOVIPasswordBank::removeInputItem(const QOVIWebItem* site, const Q
         QOVIWebItem* found = impl_->listedSite(site);
         QOVIWebItem::Impl* s = found ? found->impl() : nullptr;
         size_t index = s ? s->inputIndex(input) : 0;
-        if (!s || index == s->inputs.size())
+        if (!s || index == s->fields->inputs.size())
             return COMMON_ERR_NOT_FOUND;
-        s->detachFromRecord();
+        qovi::SiteFields& f = s->detachFromRecord();
         if (!s->added)
-            s->removedInputs.push_back(s->inputs[index]->impl()->data.n);
-        s->inputs.erase(s->inputs.begin() + static_cast<std::ptrdiff_t>(index));
+            f.removedInputs.push_back(f.inputs[index]->impl()->data.n);
+        f.inputs.erase(f.inputs.begin() + static_cast<std::ptrdiff_t>(index));
         return COMMON_OK;
     });
 }
@@ -640,9 +654,10 @@ COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew
     made->impl()->added = true;
     made->impl()->addedIfNew = ifNew;
     sites.push_back(made);
-    byName.emplace(made->impl()->webName, made);
-    byUrl.emplace(made->impl()->url, made);
+    const qovi::SiteFields& f = *made->impl()->fields;
+    byName.emplace(f.webName, made);
+    byUrl.emplace(f.url, made);
     if (givenName)
-        *givenName = made->impl()->webName;
+        *givenName = f.webName;
     return COMMON_OK;
 }

@@ -87,34 +87,46 @@ struct QOVIInputItem::Impl {
     bool valueChanged = false;
 };
 
+namespace qovi {
+
+// A site's fields once read from its record (or given), and what changed
+// of them here.
+struct SiteFields {
+    std::string uid;
+    std::wstring webName, url, formId, formName;
+    std::vector<QOVIInputItem*> inputs;  // listed input items, in order
+    std::wstring baseName;               // the name in the base
+    std::vector<int> removedInputs;      // numbers of input items removed here
+};
+
+}  // namespace qovi
+
+// A loaded site is a few words until something reads it: its fields are
+// made when first asked for, so a bank of many sites costs little more
+// memory than its content until its sites are read.
 struct QOVIWebItem::Impl {
     QOVIPasswordBank::Impl* bank = nullptr;
     // The site's record in the bank's content, while the site is as stored
     // there; empty for a site made or changed here.
     qovi::RecordView stored;
+    // Owned by the bank; null until the head is read (headRead).
+    qovi::SiteFields* fields = nullptr;
     bool headRead = false;    // uid, names and keys read from stored
     bool inputsRead = false;  // input items read from stored
     bool listed = true;       // false once removed from the bank
     bool placed = false;      // met in the saved content during a merge
+    bool added = false;       // made here, not in the base
+    bool addedIfNew = false;  // added as a new account: dropped when a merge finds it saved
 
-    std::string uid;
-    std::wstring webName, url, formId, formName;
-    std::vector<QOVIInputItem*> inputs;  // listed input items, in order
-
-    bool added = false;               // made here, not in the base
-    bool addedIfNew = false;          // added as a new account: dropped when a merge finds it saved
-    std::wstring baseName;            // the name in the base
-    std::vector<int> removedInputs;   // numbers of input items removed here
-
-    // Reads what is not read yet; each returns the site.
-    Impl& head();
-    Impl& whole();
+    // Reads what is not read yet; each returns the site's fields.
+    qovi::SiteFields& head();
+    qovi::SiteFields& whole();
     // The site is about to change: read whole, and saved anew from now on.
-    Impl& detachFromRecord();
+    qovi::SiteFields& detachFromRecord();
     std::string_view uidView() const;
     // The position of a listed input item of the site, or the count of them.
     size_t inputIndex(const QOVIInputItem* input);
-    bool renamedHere() const { return headRead && webName != baseName; }
+    bool renamedHere() const { return headRead && fields->webName != fields->baseName; }
     bool changedHere() const;
     // Its record for a save, with its size in front.
     size_t recordBytes() const;
@@ -163,6 +175,8 @@ public:
     COMMON_RESULT add(const QOVINewWebItem& site, bool ifNew, std::wstring* givenName);
     // A new input object, owned by the bank.
     QOVIInputItem* makeInput(qovi::InputRecord&& record);
+    // New, empty fields for a site, owned by the bank.
+    qovi::SiteFields* makeFields() { return fieldObjects.make(); }
 
 private:
     struct SiteBox {
@@ -203,6 +217,7 @@ private:
     // The decrypted content the stored records are in; wiped when it goes.
     std::string content;
     qovi::Pool<SiteBox> siteObjects;
+    qovi::Pool<qovi::SiteFields> fieldObjects;
     qovi::Pool<InputBox> inputObjects;
 };
 

@@ -16,22 +16,24 @@ void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::Reco
 {
     qovi::SiteRecord saved;
     qovi::decodeRecord(record, saved);
+    // Changed here, so read whole already.
+    qovi::SiteFields& fields = *site.fields;
     // Nothing in this process changes a site's URL or form keys.
-    site.url = std::move(saved.url);
-    site.formId = std::move(saved.formId);
-    site.formName = std::move(saved.formName);
+    fields.url = std::move(saved.url);
+    fields.formId = std::move(saved.formId);
+    fields.formName = std::move(saved.formName);
     if (!site.renamedHere())
-        site.webName = saved.webName;
-    site.baseName = std::move(saved.webName);
+        fields.webName = saved.webName;
+    fields.baseName = std::move(saved.webName);
 
     std::vector<QOVIInputItem*> inputs;
     inputs.reserve(saved.inputs.size());
     for (qovi::InputRecord& record : saved.inputs) {
-        if (std::find(site.removedInputs.begin(), site.removedInputs.end(), record.n) != site.removedInputs.end())
+        if (std::find(fields.removedInputs.begin(), fields.removedInputs.end(), record.n) != fields.removedInputs.end())
             continue;
-        auto ours = std::find_if(site.inputs.begin(), site.inputs.end(),
+        auto ours = std::find_if(fields.inputs.begin(), fields.inputs.end(),
                                  [&](QOVIInputItem* input) { return input->impl()->data.n == record.n; });
-        if (ours == site.inputs.end()) {
+        if (ours == fields.inputs.end()) {
             inputs.push_back(bank.makeInput(std::move(record)));
             continue;
         }
@@ -46,11 +48,11 @@ void mergeSite(QOVIPasswordBank::Impl& bank, QOVIWebItem::Impl& site, qovi::Reco
         inputs.push_back(*ours);
     }
     // An item the other process removed stays when this one changed its value.
-    for (QOVIInputItem* input : site.inputs) {
+    for (QOVIInputItem* input : fields.inputs) {
         if (input->impl()->valueChanged && std::find(inputs.begin(), inputs.end(), input) == inputs.end())
             inputs.push_back(input);
     }
-    site.inputs = std::move(inputs);
+    fields.inputs = std::move(inputs);
     if (!site.changedHere())
         site.stored = record;  // its fields are the saved ones again
 }
@@ -70,9 +72,9 @@ void dropSavedAccounts(std::vector<QOVIWebItem*>& merged)
             saved.emplace(site->impl()->head().url, site->impl());
     }
     auto savedElsewhere = [&](QOVIWebItem* site) {
-        QOVIWebItem::Impl& s = *site->impl();
-        if (!s.addedIfNew)
+        if (!site->impl()->addedIfNew)
             return false;
+        const qovi::SiteFields& s = *site->impl()->fields;  // made here, so never unread
         auto range = saved.equal_range(s.url);
         for (auto it = range.first; it != range.second; ++it) {
             if (qovi::holdsAccount(*it->second, s.url, s.inputs))
