@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ protected:
     {
         QOVIUserInfoManager::releaseUsers();
         QOVILog::endLog();
+    }
+    // A fresh data root for the next case of a table, as a new user on a new machine has.
+    void startAfresh()
+    {
+        TearDown();
+        caseDir.reset();
+        caseRoot.reset(new qovitest::TempFolder);
+        caseDir.reset(new qovitest::ScopedEnvironment(L"QOVI_DATA_DIR", caseRoot->path()));
     }
 
     QOVIUserInfo* user() { return QOVIUserInfoManager::getCurrentLogonUser(); }
@@ -63,6 +72,8 @@ protected:
 
     qovitest::TempFolder root;
     qovitest::ScopedEnvironment dataDir{L"QOVI_DATA_DIR", root.path()};
+    std::unique_ptr<qovitest::TempFolder> caseRoot;
+    std::unique_ptr<qovitest::ScopedEnvironment> caseDir;
 };
 
 // A typical site: a user name item and a password item.

@@ -1,4 +1,4 @@
-// Several processes on one bank: merging saves, and a save killed midway.
+// Several processes on one bank: merging saves, the lock, parallel imports.
 #include "StoreFixture.h"
 
 #include <algorithm>
@@ -56,59 +56,54 @@ private:
 class StoreProcessTest : public StoreTest {};
 
 // This process loads, the other one changes the bank and saves, then this
-// one changes it and saves: the file must hold both sets of changes.
+// one changes it and saves: the file must hold both sets of changes. The
+// bubble starts off, so that it can be switched on.
 TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
 {
     // A site as describe() shows it, with a user name item when user is given.
-    auto shown = [](const wchar_t* name, const wchar_t* host, const wchar_t* formId, const wchar_t* user,
-                    const wchar_t* password) {
-        return L"[" + std::wstring(name) + L"|https://" + host + L".example|" + formId + L"|login]\n" +
+    auto shown = [](const wchar_t* name, const wchar_t* host, const wchar_t* user, const wchar_t* password) {
+        return L"[" + std::wstring(name) + L"|https://" + host + L".example|loginForm|login]\n" +
                (user ? L"  (user|username|text|" + std::wstring(user) + L")\n" : L"") +
                L"  (pass|password|password|" + password + L")\n";
     };
-    const std::wstring on = L"pwdbank=1 bubble=1\n", a = shown(L"A", L"a", L"f", L"alice", L"pa"),
-                       b = shown(L"B", L"b", L"f", L"bob", L"pb");
+    const std::wstring on = L"pwdbank=1 bubble=0\n", off = L"pwdbank=0 bubble=0\n",
+                       a = shown(L"A", L"a", L"alice", L"pa"), b = shown(L"B", L"b", L"bob", L"pb");
     struct Case {
         const char* what;
         const wchar_t* theirs;
         void (*ours)(QOVIUserInfo*);
         std::wstring expected;
     } cases[] = {
-        {"their addition, our rename", L"add C https://c.example carl pc",
+        {"their addition and setting, our rename", L"add C https://c.example carl pc bubble 1",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyWebItemName(L"A", L"A2"); },
-         on + shown(L"A2", L"a", L"f", L"alice", L"pa") + b + shown(L"C", L"c", L"loginForm", L"carl", L"pc")},
-        {"their removal, our value change", L"remove A",
-         [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"B", L"password", L"pass", L"new-b"); },
-         on + shown(L"B", L"b", L"f", L"bob", L"new-b")},
-        {"both change settings", L"bubble 0", [](QOVIUserInfo* u) { u->setPWDBankEnable(0); },
-         L"pwdbank=0 bubble=0\n" + a + b},
+         L"pwdbank=1 bubble=1\n" + shown(L"A2", L"a", L"alice", L"pa") + b + shown(L"C", L"c", L"carl", L"pc")},
+        {"they switch the bubble on, we the bank off", L"bubble 1", [](QOVIUserInfo* u) { u->setPWDBankEnable(0); },
+         off + a + b},
+        // The bubble tells of the bank: never saved on with the bank off.
+        {"they switch the bank off, we the bubble on", L"pwdbank 0", [](QOVIUserInfo* u) { u->setBubbleEnable(1); },
+         off + a + b},
         {"their value change and rename, our item removal", L"value A password pass new-a rename B B2",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeInputItem(L"A", L"username", L""); },
-         on + shown(L"A", L"a", L"f", nullptr, L"new-a") + shown(L"B2", L"b", L"f", L"bob", L"pb")},
+         on + shown(L"A", L"a", nullptr, L"new-a") + shown(L"B2", L"b", L"bob", L"pb")},
         {"both add a site of one name", L"add N https://n1.example n1 p1",
          [](QOVIUserInfo* u) {
              u->getPWDBankInfo()->removeWebItem(L"B", L"");
              u->getPWDBankInfo()->addWebItem(loginSite(L"N", L"https://n2.example", L"n2", L"p2"));
          },
-         on + a + shown(L"N", L"n1", L"loginForm", L"n1", L"p1") + shown(L"N (2)", L"n2", L"loginForm", L"n2", L"p2")},
+         on + a + shown(L"N", L"n1", L"n1", L"p1") + shown(L"N (2)", L"n2", L"n2", L"p2")},
         {"they remove a site we changed", L"remove A",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->modifyInputItemValue(L"A", L"username", L"user", L"alice2"); },
-         on + b + shown(L"A", L"a", L"f", L"alice2", L"pa")},
+         on + b + shown(L"A", L"a", L"alice2", L"pa")},
         {"they change a site we remove", L"value A password pass new-a",
          [](QOVIUserInfo* u) { u->getPWDBankInfo()->removeWebItem(L"A", L""); }, on + b},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        qovitest::TempFolder caseRoot;
-        qovitest::ScopedEnvironment caseDir(L"QOVI_DATA_DIR", caseRoot.path());
-        QOVIUserInfoManager::releaseUsers();
+        startAfresh();
         ASSERT_EQ(COMMON_OK, user()->load(1));
-        for (const wchar_t* name : {L"A", L"B"}) {
-            std::wstring lower(1, static_cast<wchar_t>(towlower(name[0])));
-            bank()->addWebItem(QOVINewWebItem{name, L"https://" + lower + L".example", L"f", L"login",
-                                              {{L"user", L"username", L"text", lower == L"a" ? L"alice" : L"bob"},
-                                               {L"pass", L"password", L"password", L"p" + lower}}});
-        }
+        bank()->addWebItem(loginSite(L"A", L"https://a.example", L"alice", L"pa"));
+        bank()->addWebItem(loginSite(L"B", L"https://b.example", L"bob", L"pb"));
+        user()->setBubbleEnable(0);
         ASSERT_EQ(COMMON_OK, user()->save(1));
         std::vector<QOVIWebItem*> held = sites();
 
@@ -120,23 +115,7 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
         EXPECT_EQ(L"A", held[0]->getstrWebName().substr(0, 1));  // held objects stay readable
         ASSERT_EQ(COMMON_OK, reload());
         EXPECT_EQ(c.expected, describe(user())) << "on disk";
-        QOVIUserInfoManager::releaseUsers();
-        QOVILog::endLog();
     }
-}
-
-// This process switches the bubble on while another switches the bank (and
-// with it the bubble) off: the merge never saves the bubble on without the bank.
-TEST_F(StoreProcessTest, MergeNeverSavesTheBubbleOnWithTheBankOff)
-{
-    ASSERT_EQ(COMMON_OK, user()->load(1));
-    user()->setBubbleEnable(0);
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(0, run(exe(L"StoreTestHelper.exe"), L"edit pwdbank 0"));
-    user()->setBubbleEnable(1);
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(std::make_pair(0, 0), std::make_pair(user()->getPWDBankEnable(), user()->getBubbleEnable()));
 }
 
 // The other process removes two sites and changes one between them while
@@ -164,41 +143,55 @@ TEST_F(StoreProcessTest, MergeFindsEverySiteAfterRemovalsAroundAChange)
     EXPECT_EQ(COMMON_OK, bank()->removeWebItem(held[4])) << "the object handed out for E is E";
 }
 
-// Three imports of one file at once, through three spellings of the data
-// folder (its own, another of its path, another drive), all wait at a lock
-// held through the first (the lock is the file system's, not a name) and,
-// let go together, add every account once: the check for accounts already
-// saved holds against what the others saved first.
+// Three imports at once through three spellings of the data folder (its
+// own, another of its path, another drive), of files with the same accounts
+// and one of their own, all wait at a lock held through the first (the lock
+// is the file system's, not a name). Let go, each loads, and the store's
+// test build holds it before its save until all three have loaded: the two
+// later saves merge what was saved since their load, keep it, and add each
+// account once (the check for accounts already saved holds against it).
 TEST_F(StoreProcessTest, ParallelImportsThroughAnySpellingWaitForTheLockAndAddEachAccountOnce)
 {
-    const int rows = 2000;
+    const int shared = 200;
     std::string csv = "name,url,username,password\n";
-    for (int i = 0; i < rows; ++i)
+    for (int i = 0; i < shared; ++i)
         csv += "S" + std::to_string(i) + ",https://s" + std::to_string(i) + ".example,u" + std::to_string(i) + ",p\n";
-    std::wstring file = root.file(L"accounts.csv");
-    ASSERT_TRUE(qovitest::writeFileBytes(file, csv));
+    std::wstring files[3];
+    for (int i = 0; i < 3; ++i) {
+        files[i] = root.file(L"accounts" + std::to_wstring(i) + L".csv");
+        ASSERT_TRUE(qovitest::writeFileBytes(files[i], csv + "Own,https://own" + std::to_string(i) + ".example,me,p\n"));
+    }
     ASSERT_EQ(COMMON_OK, user()->load(1));
     const std::wstring other = otherSpelling(root.path());  // empty when the folder has no other spelling here
     const std::wstring spellings[] = {root.path(), other.empty() ? root.path() : other, otherDrive(root.path())};
-    ASSERT_TRUE(qovitest::fileExists(spellings[2] + L"\\accounts.csv")) << qovitest::narrow(spellings[2]);
+    ASSERT_TRUE(qovitest::fileExists(spellings[2] + L"\\accounts0.csv")) << qovitest::narrow(spellings[2]);
 
-    // The store's test build counts each process that finds a lock busy into this.
+    // The store's test build counts into these each process that finds a
+    // lock busy, and each that reaches its save, which then waits for the gate.
     HANDLE waiting = CreateSemaphoreW(nullptr, 0, 100, L"QOVITestLockWaiters");
+    HANDLE loaded = CreateSemaphoreW(nullptr, 0, 100, L"QOVITestAtSaveGate");
+    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, L"QOVITestSaveGate");
     qovitest::ChildProcess imports[3];
     {
         HeldLock lock(bankFile());
         for (int i = 0; i < 3; ++i) {
             qovitest::ScopedEnvironment folder(L"QOVI_DATA_DIR", spellings[i]);
-            ASSERT_TRUE(imports[i].start(exe(L"qovibank.exe"), L"import \"" + file + L"\""));
+            ASSERT_TRUE(imports[i].start(exe(L"qovibank.exe"), L"import \"" + files[i] + L"\""));
         }
         for (int i = 0; i < 3; ++i)
             ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(waiting, 60000)) << "not every import waits at the lock";
     }
-    CloseHandle(waiting);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(loaded, 60000)) << "not every import loads before the saves";
+    SetEvent(gate);
     for (qovitest::ChildProcess& import : imports)
         EXPECT_EQ(0, import.wait(60000));
+    for (HANDLE handle : {waiting, loaded, gate})
+        CloseHandle(handle);
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(static_cast<size_t>(rows), sites().size());
+    EXPECT_EQ(static_cast<size_t>(shared + 3), sites().size());
+    for (const wchar_t* own : {L"Own", L"Own (2)", L"Own (3)"})
+        EXPECT_NE(0, bank()->isWebItemExist(own, L"")) << qovitest::narrow(own);
 }
 
 }  // namespace
