@@ -10,11 +10,6 @@ using namespace storetest;
 
 namespace {
 
-std::string utf16Bytes(const std::wstring& text)
-{
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-}
-
 typedef std::map<std::wstring, std::string> Files;
 
 // Every file of a folder with its bytes, but the lock file (its existence is
@@ -100,7 +95,8 @@ TEST_F(StoreFileTest, NothingSecretIsReadableOnDisk)
         ASSERT_FALSE(file.second.empty()) << qovitest::narrow(file.first);
         for (const std::wstring& secret : secrets) {
             EXPECT_EQ(std::string::npos, file.second.find(qovitest::narrow(secret))) << qovitest::narrow(file.first);
-            EXPECT_EQ(std::string::npos, file.second.find(utf16Bytes(secret))) << qovitest::narrow(file.first);
+            const std::string utf16(reinterpret_cast<const char*>(secret.data()), secret.size() * sizeof(wchar_t));
+            EXPECT_EQ(std::string::npos, file.second.find(utf16)) << qovitest::narrow(file.first);
         }
     }
 }

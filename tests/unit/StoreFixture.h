@@ -70,6 +70,18 @@ protected:
         return index < items.size() ? items[index]->getstrValue() : L"<none>";
     }
 
+    // The bank in short: its two settings, then each site's name and values.
+    std::wstring brief()
+    {
+        std::wstring text = std::to_wstring(user()->getPWDBankEnable()) + std::to_wstring(user()->getBubbleEnable());
+        for (QOVIWebItem* site : sites()) {
+            text += L" " + site->getstrWebName();
+            for (QOVIInputItem* item : inputs(site->getstrWebName()))
+                text += L"," + item->getstrValue();
+        }
+        return text;
+    }
+
     qovitest::TempFolder root;
     qovitest::ScopedEnvironment dataDir{L"QOVI_DATA_DIR", root.path()};
     std::unique_ptr<qovitest::TempFolder> caseRoot;
