@@ -82,6 +82,19 @@ void noteLockWait()
     }
 }
 
+void waitAtSaveGate()
+{
+    HANDLE gate = OpenEventW(SYNCHRONIZE, FALSE, L"QOVITestSaveGate");
+    if (!gate)
+        return;
+    if (HANDLE arrived = OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, L"QOVITestAtSaveGate")) {
+        ReleaseSemaphore(arrived, 1, nullptr);
+        CloseHandle(arrived);
+    }
+    WaitForSingleObject(gate, INFINITE);
+    CloseHandle(gate);
+}
+
 }  // namespace qovi
 
 extern "C" __declspec(dllexport) long qoviTestLogRotations() { return qovi::logRotations; }

@@ -37,6 +37,12 @@ void noteLogRotation();
 // so the test knows when every process it started waits at its gate.
 void noteLockWait();
 
+// This process loaded and is about to save. When a test made the event
+// QOVITestSaveGate, the tests' build counts the process into the semaphore
+// QOVITestAtSaveGate and waits until the test sets the event, so a test can
+// have every process it started load before any of them saves.
+void waitAtSaveGate();
+
 // Ends the process when a heap is damaged (HeapCheck.cpp, tests' build only).
 void checkHeaps();
 

@@ -13,4 +13,6 @@ void noteLogRotation() {}
 
 void noteLockWait() {}
 
+void waitAtSaveGate() {}
+
 }  // namespace qovi

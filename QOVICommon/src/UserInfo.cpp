@@ -352,6 +352,7 @@ COMMON_RESULT QOVIUserInfo::save(int)
             QOVILog::debugLog(kSource, __LINE__, L"Could not create the data folder " + folderOf(user.filePath));
             return COMMON_ERR_IO;
         }
+        qovi::waitAtSaveGate();
         qovi::FileLock lock(user.filePath);
         if (lock.state() != qovi::FileLock::Held)
             return lock.state() == qovi::FileLock::Busy ? COMMON_ERR_LOCKED : COMMON_ERR_IO;

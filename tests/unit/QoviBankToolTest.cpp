@@ -106,8 +106,7 @@ TEST_F(QoviBankTest, ImportAddsNewAccountsKeepsOrReplacesSavedOnesAndRefusalsCha
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.output);
-        qovitest::TempFolder caseRoot;
-        qovitest::ScopedEnvironment caseDir(L"QOVI_DATA_DIR", caseRoot.path());
+        startAfresh();
         seed({loginSite(L"Alpha", L"https://a.example", L"alice", L"pw-a"),
               loginSite(L"Beta", L"https://b.example", L"bob", L"pw-b")});
         std::string before = qovitest::readFileBytes(bankFile());

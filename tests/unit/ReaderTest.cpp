@@ -80,12 +80,6 @@ const struct KnownFile {
      "Work,1,login,Wiki,\"two\nlines\",,0,https://wiki.example,dana,pw4,\n,,note,Memo,text,,0,,,,\n"
      ",,card,Visa,,,0,,,,\n",
      login(L"2 Wiki|https://wiki.example", L"dana", L"pw4") + L"skipped 2\n"},
-    {L"keepassxc.csv",
-     "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last Modified\","
-     "\"Created\"\n\"Root\",\"Forum\",\"erin\",\"pw5\",\"https://f.example\",\"\",\"\",\"0\",\"2024\",\"2024\"\n",
-     login(L"2 Forum|https://f.example", L"erin", L"pw5")},
-    {L"1password.csv", "Title,Url,Username,Password,OTPAuth,Favorite,Archived,Tags,Notes\nG,https://g,f,p\n",
-     login(L"2 G|https://g", L"f", L"p")},
     {L"lastpass.csv",
      "url,username,password,totp,extra,name,grouping,fav\r\nhttps://n.example,gail,pw7,,,News,Social,0\r\n"
      "http://sn,,,,note text,Note,Notes,0\r\n",

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ protected:
     {
         QOVIUserInfoManager::releaseUsers();
         QOVILog::endLog();
+    }
+    // A fresh data root for the next case of a table, as a new user on a new machine has.
+    void startAfresh()
+    {
+        TearDown();
+        caseDir.reset();
+        caseRoot.reset(new qovitest::TempFolder);
+        caseDir.reset(new qovitest::ScopedEnvironment(L"QOVI_DATA_DIR", caseRoot->path()));
     }
 
     QOVIUserInfo* user() { return QOVIUserInfoManager::getCurrentLogonUser(); }
@@ -61,8 +70,22 @@ protected:
         return index < items.size() ? items[index]->getstrValue() : L"<none>";
     }
 
+    // The bank in short: its two settings, then each site's name and values.
+    std::wstring brief()
+    {
+        std::wstring text = std::to_wstring(user()->getPWDBankEnable()) + std::to_wstring(user()->getBubbleEnable());
+        for (QOVIWebItem* site : sites()) {
+            text += L" " + site->getstrWebName();
+            for (QOVIInputItem* item : inputs(site->getstrWebName()))
+                text += L"," + item->getstrValue();
+        }
+        return text;
+    }
+
     qovitest::TempFolder root;
     qovitest::ScopedEnvironment dataDir{L"QOVI_DATA_DIR", root.path()};
+    std::unique_ptr<qovitest::TempFolder> caseRoot;
+    std::unique_ptr<qovitest::ScopedEnvironment> caseDir;
 };
 
 // A typical site: a user name item and a password item.

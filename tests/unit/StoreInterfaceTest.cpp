@@ -7,26 +7,17 @@ using namespace storetest;
 
 namespace {
 
-TEST_F(StoreTest, NewUserHasDefaultsAndOneIdentity)
+TEST_F(StoreTest, NewUserHasDefaultsAndAFolderInTheDataRoot)
 {
-    QOVIUserInfo* first = user();
-    EXPECT_EQ(first, user());
-    ASSERT_EQ(COMMON_OK, first->load(1));
-    EXPECT_EQ(1, first->getPWDBankEnable());
-    EXPECT_EQ(1, first->getBubbleEnable());
-    EXPECT_TRUE(sites().empty());
-    EXPECT_FALSE(first->getUserName().empty());
-    EXPECT_EQ(0u, first->getDataFilePath().find(root.path() + L"\\")) << qovitest::narrow(first->getDataFilePath());
-
-    QOVIUserInfoManager::releaseUsers();
-    QOVIUserInfoManager::releaseUsers();  // the second call finds nothing
-    EXPECT_NE(nullptr, user());
-
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    EXPECT_EQ(L"pwdbank=1 bubble=1\n", describe(user()));
+    EXPECT_FALSE(user()->getUserName().empty());
+    EXPECT_EQ(0u, bankFile().find(root.path() + L"\\")) << qovitest::narrow(bankFile());
     EXPECT_EQ(0, createQOVIAppUserDirectory());
     EXPECT_TRUE(qovitest::fileExists(userFolder()));
 }
 
-TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoad)
+TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoadAndChangesWaitForTheSave)
 {
     const std::wstring long259(259, L'\u00e9');
     const std::wstring longAscii(259, L'x');
@@ -61,55 +52,13 @@ TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoad)
     ASSERT_EQ(COMMON_OK, user()->save(1));
     ASSERT_EQ(COMMON_OK, reload());
     EXPECT_EQ(expected, describe(user()));
-}
 
-TEST_F(StoreTest, ChangesStayInMemoryUntilSave)
-{
-    ASSERT_EQ(COMMON_OK, user()->load(1));
-    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"A", L"https://a.example", L"alice", L"one")));
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-
-    user()->setBubbleEnable(0);
-    bank()->modifyWebItemName(L"A", L"B");
-    bank()->modifyInputItemValue(L"B", L"password", L"pass", L"two");
-    EXPECT_EQ(L"two", value(L"B", 1));
+    // Changes stay in memory until a save.
+    user()->setBubbleEnable(1);
+    ASSERT_EQ(COMMON_OK, bank()->modifyInputItemValue(L"Example", L"password", L"pass", L"changed"));
+    ASSERT_EQ(COMMON_OK, bank()->modifyWebItemName(L"Example", L"Renamed"));
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(1, user()->getBubbleEnable());
-    EXPECT_EQ(L"one", value(L"A", 1));
-}
-
-TEST_F(StoreTest, HandedOutItemsOutliveRemovalUntilTheNextLoad)
-{
-    ASSERT_EQ(COMMON_OK, user()->load(1));
-    bank()->addWebItem(loginSite(L"A", L"https://a.example", L"alice", L"pa"));
-    bank()->addWebItem(loginSite(L"B", L"https://b.example", L"bob", L"pb"));
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(COMMON_OK, reload());
-
-    std::vector<QOVIWebItem*> held = sites();
-    std::vector<QOVIInputItem*> heldInputs = inputs(L"B");
-    ASSERT_EQ(COMMON_OK, bank()->removeWebItem(L"A", L""));
-    ASSERT_EQ(COMMON_OK, bank()->removeInputItem(L"B", L"password", L"pass"));
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-
-    // Not listed any more, yet every object still reads as before.
-    EXPECT_EQ(1u, sites().size());
-    EXPECT_EQ(1u, inputs(L"B").size());
-    EXPECT_EQ(L"A", held[0]->getstrWebName());
-    EXPECT_EQ(L"https://a.example", held[0]->getstrURL());
-    EXPECT_EQ(L"pb", heldInputs[1]->getstrValue());
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(L"A", L""));
-    // Named by the objects, the removed site and item are refused too.
-    std::vector<QOVIInputItem*> items;
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(held[0]));
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyWebItemName(held[0], L"A2"));
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->getInputItems(items, held[0]));
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(held[1], heldInputs[1], L"x"));
-    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeInputItem(held[1], heldInputs[1]));
-
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(1u, sites().size());
-    EXPECT_EQ(1u, inputs(L"B").size());
+    EXPECT_EQ(expected, describe(user()));
 }
 
 // Input item keys as the site editor passes them: (name, id), (name, ""),
@@ -142,26 +91,18 @@ TEST_F(StoreTest, KeysFindTheItemTheCallerMeant)
                                {L"s1", L"shared", L"text", L"v3"},
                                {L"s2", L"shared", L"text", L"v4"}}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         for (bool remove : {false, true}) {
-            ASSERT_EQ(COMMON_OK, user()->load(1));
-            while (!sites().empty())
-                bank()->removeWebItem(sites()[0]->getstrWebName(), L"");
+            SCOPED_TRACE(std::string(c.what) + (remove ? ", remove" : ", modify"));
+            ASSERT_EQ(COMMON_OK, user()->load(1));  // nothing was saved: an empty bank
             bank()->addWebItem(site);
             std::vector<QOVIInputItem*> before = inputs(L"Site");
-            COMMON_RESULT result = remove ? bank()->removeInputItem(L"Site", c.key1, c.key2)
-                                          : bank()->modifyInputItemValue(L"Site", c.key1, c.key2, L"new");
-            EXPECT_EQ(c.result, result) << (remove ? "remove" : "modify");
+            EXPECT_EQ(c.result, remove ? bank()->removeInputItem(L"Site", c.key1, c.key2)
+                                       : bank()->modifyInputItemValue(L"Site", c.key1, c.key2, L"new"));
             std::vector<QOVIInputItem*> after = inputs(L"Site");
             for (size_t i = 0; i < before.size(); ++i) {
-                bool isTarget = static_cast<int>(i) == c.changed;
-                bool listed = std::find(after.begin(), after.end(), before[i]) != after.end();
-                if (remove) {
-                    EXPECT_EQ(!isTarget, listed) << "item " << i;
-                } else {
-                    EXPECT_TRUE(listed);
-                    EXPECT_EQ(isTarget ? L"new" : L"v" + std::to_wstring(i), before[i]->getstrValue()) << "item " << i;
-                }
+                const bool isTarget = static_cast<int>(i) == c.changed;
+                EXPECT_EQ(!(remove && isTarget), std::find(after.begin(), after.end(), before[i]) != after.end()) << i;
+                EXPECT_EQ(isTarget && !remove ? L"new" : L"v" + std::to_wstring(i), before[i]->getstrValue()) << i;
             }
         }
     }
@@ -170,8 +111,10 @@ TEST_F(StoreTest, KeysFindTheItemTheCallerMeant)
 
 // Named by the objects it listed, the bank acts on exactly those, whatever
 // their names: one of two items that share a name and have no id, a site
-// whose name is longer than any box shows, never another site's item.
-TEST_F(StoreTest, ObjectsNameExactlyWhatWasListed)
+// whose name is longer than any box shows, never another site's item. A
+// removed site or item is refused, and its object reads as before until the
+// next load.
+TEST_F(StoreTest, ObjectsNameExactlyWhatWasListedAndOutliveTheirRemoval)
 {
     ASSERT_EQ(COMMON_OK, user()->load(1));
     const std::wstring longName(300, L'n');
@@ -179,6 +122,9 @@ TEST_F(StoreTest, ObjectsNameExactlyWhatWasListed)
                                                            {{L"", L"pw", L"password", L"v0"},
                                                             {L"", L"pw", L"password", L"v1"}}}));
     ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Other", L"https://o.example", L"olga", L"po")));
+    ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Gone", L"https://g.example", L"gil", L"pg")));
+    ASSERT_EQ(COMMON_OK, user()->save(1));
+    ASSERT_EQ(COMMON_OK, reload());
     std::vector<QOVIWebItem*> listed = sites();
     std::vector<QOVIInputItem*> items, others;
     ASSERT_EQ(COMMON_OK, bank()->getInputItems(items, listed[0]));
@@ -192,7 +138,17 @@ TEST_F(StoreTest, ObjectsNameExactlyWhatWasListed)
     EXPECT_EQ(COMMON_ERR_INVALID_ARG, bank()->modifyWebItemName(listed[0], L""));
     EXPECT_EQ(COMMON_OK, bank()->removeInputItem(listed[0], items[0]));
     EXPECT_EQ(COMMON_OK, bank()->modifyWebItemName(listed[1], longName + L"2"));
+    EXPECT_EQ(COMMON_OK, bank()->removeWebItem(listed[2]));
     ASSERT_EQ(COMMON_OK, user()->save(1));
+
+    EXPECT_EQ(L"Gone https://g.example v0",
+              listed[2]->getstrWebName() + L" " + listed[2]->getstrURL() + L" " + items[0]->getstrValue());
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(L"Gone", L""));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeWebItem(listed[2]));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyWebItemName(listed[2], L"Gone2"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->getInputItems(others, listed[2]));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->modifyInputItemValue(listed[0], items[0], L"x"));
+    EXPECT_EQ(COMMON_ERR_NOT_FOUND, bank()->removeInputItem(listed[0], items[0]));
     ASSERT_EQ(COMMON_OK, reload());
     EXPECT_EQ(L"pwdbank=1 bubble=1\n[" + longName + L"|https://long.example|f|login]\n  (|pw|password|new)\n[" +
                   longName + L"2|https://o.example|loginForm|login]\n  (user|username|text|olga)\n"
