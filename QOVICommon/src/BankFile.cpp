@@ -21,8 +21,6 @@ using nlohmann::json;
 static const wchar_t kSource[] = L".\\QOVICommon\\src\\BankFile";
 static const char kFormatName[] = "QOVI password bank";
 static const char kCipher[] = "AES-256-GCM";
-// A header is a few hundred bytes; anything longer is not one of ours.
-static const size_t kMaxHeader = 16384;
 // Far beyond any real bank (ten thousand sites take about 3 MB); a larger
 // file is not read into memory.
 static const LONGLONG kMaxFileSize = 0x40000000;
