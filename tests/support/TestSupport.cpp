@@ -6,6 +6,7 @@
 #include <wincrypt.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <map>
 #include <string>
 
 namespace qovitest {
@@ -184,10 +185,8 @@ void pumpMessages(DWORD quietMs, DWORD maxMs)
 
 std::wstring windowText(HWND window)
 {
-    int length = GetWindowTextLengthW(window);
-    std::wstring text(length + 1, L'\0');
-    GetWindowTextW(window, &text[0], length + 1);
-    text.resize(wcslen(text.c_str()));
+    std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+    text.resize(GetWindowTextW(window, &text[0], static_cast<int>(text.size())));
     return text;
 }
 
@@ -200,10 +199,8 @@ void clickWindow(HWND window)
 {
     RECT client;
     GetClientRect(window, &client);
-    const int x = client.right / 2, y = client.bottom / 2;
-    sendMouse(window, WM_MOUSEMOVE, x, y);
-    sendMouse(window, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
-    sendMouse(window, WM_LBUTTONUP, x, y);
+    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        sendMouse(window, message, client.right / 2, client.bottom / 2, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0);
 }
 
 // ------------------------------------------------------ modal answering --
@@ -217,18 +214,15 @@ static bool isDialogWindow(HWND window)
     return lstrcmpW(className, L"#32770") == 0;
 }
 
-static BOOL CALLBACK collectDialogProc(HWND window, LPARAM handled)
-{
-    if (isDialogWindow(window))
-        reinterpret_cast<std::vector<HWND>*>(handled)->push_back(window);
-    return TRUE;
-}
-
 ModalAnswerer::ModalAnswerer(DWORD watchdogMs)
 {
     // Dialogs that exist already (the windows under test) are not answered
     // when they become active again.
-    EnumThreadWindows(GetCurrentThreadId(), collectDialogProc, reinterpret_cast<LPARAM>(&handled_));
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM handled) {
+        if (isDialogWindow(window))
+            reinterpret_cast<std::vector<HWND>*>(handled)->push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&handled_));
     activeAnswerer = this;
     hook_ = SetWindowsHookExW(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
     timer_ = SetTimer(nullptr, 0, watchdogMs, watchdogProc);
@@ -237,10 +231,8 @@ ModalAnswerer::ModalAnswerer(DWORD watchdogMs)
 ModalAnswerer::~ModalAnswerer()
 {
     EXPECT_EQ(next_, steps_.size()) << "expected dialogs that never appeared: " << (steps_.size() - next_);
-    if (timer_)
-        KillTimer(nullptr, timer_);
-    if (hook_)
-        UnhookWindowsHookEx(hook_);
+    KillTimer(nullptr, timer_);
+    UnhookWindowsHookEx(hook_);
     activeAnswerer = nullptr;
 }
 
@@ -271,19 +263,15 @@ LRESULT CALLBACK ModalAnswerer::cbtProc(int code, WPARAM wParam, LPARAM lParam)
 // Steps run from the thread's message loop (the modal loop of the
 // dialog or a loop nested in it), not inside the hook, so they may send
 // messages and open further dialogs: a zero-time thread timer carries them.
-static std::vector<std::pair<UINT_PTR, std::function<void()>>> deferredSteps;
+static std::map<UINT_PTR, std::function<void()>> deferredSteps;
 
 static void CALLBACK runDeferredStep(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
-    for (auto it = deferredSteps.begin(); it != deferredSteps.end(); ++it) {
-        if (it->first == timer) {
-            std::function<void()> step = std::move(it->second);
-            deferredSteps.erase(it);
-            step();
-            return;
-        }
-    }
+    std::function<void()> step = std::move(deferredSteps[timer]);
+    deferredSteps.erase(timer);
+    if (step)
+        step();
 }
 
 void ModalAnswerer::onActivate(HWND window)
@@ -302,27 +290,20 @@ void ModalAnswerer::onActivate(HWND window)
     }
     const Step& step = steps_[next_++];
     EXPECT_EQ(step.messageBox, GetDlgItem(window, 0xFFFF) != nullptr) << "a message box or a dialog: " << caption;
-    if (!step.caption.empty()) {
-        EXPECT_EQ(narrow(step.caption), caption);
-    }
-    if (!step.text.empty()) {
-        EXPECT_EQ(narrow(step.text), text);
-    }
+    EXPECT_TRUE(step.caption.empty() || narrow(step.caption) == caption) << caption;
+    EXPECT_TRUE(step.text.empty() || narrow(step.text) == text) << text;
     std::function<void(HWND)> action = step.action;
-    deferredSteps.emplace_back(SetTimer(nullptr, 0, 0, runDeferredStep), [action, window] { action(window); });
-}
-
-static BOOL CALLBACK cancelDialogProc(HWND window, LPARAM)
-{
-    if (isDialogWindow(window) && IsWindowEnabled(window) && !(GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD))
-        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-    return TRUE;
+    deferredSteps[SetTimer(nullptr, 0, 0, runDeferredStep)] = [action, window] { action(window); };
 }
 
 void CALLBACK ModalAnswerer::watchdogProc(HWND, UINT, UINT_PTR, DWORD)
 {
     ADD_FAILURE() << "watchdog: a modal loop did not end in time";
-    EnumThreadWindows(GetCurrentThreadId(), cancelDialogProc, 0);
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM) {
+        if (isDialogWindow(window) && IsWindowEnabled(window) && !(GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD))
+            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }, 0);
 }
 
 // ------------------------------------------------------------ processes --
@@ -331,34 +312,28 @@ ChildProcess::~ChildProcess()
 {
     if (running())
         kill();
-    if (info_.hProcess)
-        CloseHandle(info_.hProcess);
-    if (info_.hThread)
-        CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+    CloseHandle(info_.hThread);
 }
 
-static std::wstring commandLineOf(const std::wstring& exe, const std::wstring& arguments)
+bool ChildProcess::start(const std::wstring& exe, const std::wstring& arguments, HANDLE output)
 {
-    return L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
-}
-
-bool ChildProcess::start(const std::wstring& exe, const std::wstring& arguments)
-{
-    std::wstring commandLine = commandLineOf(exe, arguments);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info_) != FALSE;
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup = {sizeof startup};
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = startup.hStdError = output;
+    }
+    return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr,
+                          output ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup, &info_) != FALSE;
 }
 
 long ChildProcess::wait(DWORD timeoutMs)
 {
-    if (!info_.hProcess)
-        return -2;
-    if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return -2;
-    DWORD code = 0;
-    GetExitCodeProcess(info_.hProcess, &code);
+    DWORD code = static_cast<DWORD>(-2);
+    if (info_.hProcess && WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(info_.hProcess, &code);
     return static_cast<long>(code);
 }
 
@@ -382,41 +357,18 @@ long runProcess(const std::wstring& exe, const std::wstring& arguments, std::str
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
         return -3;
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-    std::wstring commandLine = commandLineOf(exe, arguments);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION info = {};
-    BOOL started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                  nullptr, &startup, &info);
-    DWORD startError = GetLastError();
+    ChildProcess child;
+    const bool started = child.start(exe, arguments, writeEnd);
+    std::string collected = started ? "" : "could not start the program, error " + std::to_string(GetLastError());
     CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        if (output)
-            *output = "could not start the program, error " + std::to_string(startError);
-        return -3;
-    }
-    std::string collected;
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    while (started && ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
         collected.append(chunk, got);
     CloseHandle(readEnd);
-    DWORD code = static_cast<DWORD>(-2);
-    if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &code);
-    else
-        TerminateProcess(info.hProcess, 99);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
     if (output)
         *output = collected;
-    return static_cast<long>(code);
+    return started ? child.wait(timeoutMs) : -3;  // a program still running then is killed
 }
 
 bool waitUntil(const std::function<bool()>& predicate, DWORD timeoutMs)

@@ -122,13 +122,13 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts exe (a path) with the command line arguments given.
-    bool start(const std::wstring& exe, const std::wstring& arguments = L"");
+    // Starts exe (a path) with the command line arguments given; with output,
+    // its standard output and error go there (an inheritable handle).
+    bool start(const std::wstring& exe, const std::wstring& arguments = L"", HANDLE output = nullptr);
     // Waits for the end; returns the exit code, or -2 on a time-out.
     long wait(DWORD timeoutMs = 10000);
     void kill();
     bool running() const;
-    DWORD id() const { return info_.dwProcessId; }
 
 private:
     PROCESS_INFORMATION info_ = {};

@@ -212,6 +212,15 @@ void notifyList(HWND list, int code)
     SendMessageW(GetParent(list), WM_NOTIFY, notify.hdr.idFrom, reinterpret_cast<LPARAM>(&notify));
 }
 
+void clickAnswering(HWND dialog, int id, std::initializer_list<Box> boxes)
+{
+    ModalAnswerer answerer;
+    for (const Box& box : boxes)
+        answerer.expectBox(box.button, box.caption ? loadResString(box.caption) : L"",
+                           box.text ? loadResString(box.text) : L"");
+    clickWindow(GetDlgItem(dialog, id));
+}
+
 void press(HWND dialog, int id)
 {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));

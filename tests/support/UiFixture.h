@@ -86,6 +86,13 @@ Strings columnOf(HWND list, int column);
 void selectRows(HWND list, std::initializer_list<int> rows, bool tellParent = true);
 // Sends the parent the WM_NOTIFY (NM_CLICK, NM_DBLCLK) a click on the list produces.
 void notifyList(HWND list, int code);
+// A box expected: the button that answers it, its caption and text (0: any).
+struct Box {
+    int button;
+    UINT caption, text;
+};
+// Clicks the dialog's button id as a user would and answers the boxes that come, in order.
+void clickAnswering(HWND dialog, int id, std::initializer_list<Box> boxes = {});
 // A press of a dialog's push button, as the button reports it.
 void press(HWND dialog, int id);
 // Opens a file without sharing, so that a save of it really fails until the handle is closed.

@@ -39,27 +39,24 @@ TEST_F(MainWindowTest, ApplySavesPendingChangesOnceAndCloseEndsWithoutSaving)
 {
     store({}, 1, 1);
     openMainWindow();
-    auto click = [this](int id, std::initializer_list<std::tuple<UINT, UINT, int>> boxes) {
-        ModalAnswerer answerer;
-        for (const auto& box : boxes)
-            answerer.expectBox(std::get<2>(box), text(std::get<0>(box)), text(std::get<1>(box)));
+    auto click = [](int id, std::initializer_list<Box> boxes) {
         pumpMessages();
-        clickWindow(GetDlgItem(AppGlobals.hMainDialog, id));
+        clickAnswering(AppGlobals.hMainDialog, id, boxes);
     };
     click(IDC_MAIN_APPLY, {});  // nothing pending: no box at all
     AppGlobals.currentUser->setPWDBankEnable(0);
     PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     HANDLE held = holdFile(AppGlobals.currentUser->getDataFilePath());
-    click(IDC_MAIN_APPLY, {{IDS_CAPTION_ERROR, IDS_SAVE_FAILED, IDOK}});
+    click(IDC_MAIN_APPLY, {{IDOK, IDS_CAPTION_ERROR, IDS_SAVE_FAILED}});
     CloseHandle(held);
     EXPECT_EQ(0, listenerNotices());
-    click(IDC_MAIN_APPLY, {{IDS_CAPTION_INFO, IDS_SAVED, IDOK}});
+    click(IDC_MAIN_APPLY, {{IDOK, IDS_CAPTION_INFO, IDS_SAVED}});
     EXPECT_EQ(1, listenerNotices());
     click(IDC_MAIN_APPLY, {});  // saved: nothing pending again
     AppGlobals.currentUser->setPWDBankEnable(1);
     PostMessageW(AppGlobals.hMainDialog, WM_PWDBANK_MODIFIED, 0, 0);
     for (int answer : {IDCANCEL, IDOK}) {
-        click(IDC_MAIN_CLOSE, {{IDS_CAPTION_INFO, IDS_CONFIRM_CLOSE, answer}});
+        click(IDC_MAIN_CLOSE, {{answer, IDS_CAPTION_INFO, IDS_CONFIRM_CLOSE}});
         EXPECT_EQ(answer == IDCANCEL, IsWindow(AppGlobals.hMainDialog) != FALSE);
     }
     MSG quit;

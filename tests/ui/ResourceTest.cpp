@@ -62,31 +62,19 @@ std::vector<HWND> childrenOf(HWND dialog)
 
 // ----------------------------------------------------------------- skin --
 
-// Sizes, the second copies (byte for byte), and the colours others rely on:
-// the background's bands (the title brush, the controls placed on them), the
-// buttons' borders, the help icon's transparent ground.
-TEST(Resources, SkinPicturesHaveTheirSizesCopiesAndColours)
+// Sizes and the second copies (byte for byte); their colours show where the
+// skin paints them (SkinTest).
+TEST(Resources, SkinPicturesHaveTheirSizesAndCopies)
 {
-    struct Probe { int x, y; Gdiplus::ARGB mask, argb; };  // (pixel & mask) == argb
-    const Gdiplus::ARGB ALL = 0xFFFFFFFF, ALPHA = 0xFF000000;
-    struct Case { int id, width, height, copyOf; std::vector<Probe> probes; };
-    const Case cases[] = {
-        {IDP_MAIN_BACKGROUND, 515, 419, 0,
-         {{257, 9, ALL, 0xFF000000}, {257, 56, ALL, 0xFFE9EAE3}, {257, 112, ALL, 0xFF70D8FA}, {257, 250, ALL, 0xFFFFFFFF},
-          {257, 376, ALL, 0xFFCCCCCC}, {257, 387, ALL, 0xFFE9EAE3}, {257, 399, ALL, 0xFF444444}}},
-        {IDP_BUTTON_NORMAL, 67, 21, 0, {{0, 10, ALL, 0xFF444444}}},
-        {IDP_BUTTON_HOVER, 67, 21, 0, {{0, 10, ALL, 0xFF444444}}},
-        {IDP_BUTTON_PRESSED, 67, 21, 0, {{0, 10, ALL, 0xFF444444}}},
-        {IDP_EDIT_BACKGROUND, 515, 419, IDP_MAIN_BACKGROUND, {}},
-        {IDP_BUTTON2_NORMAL, 67, 21, IDP_BUTTON_NORMAL, {}},
-        {IDP_BUTTON2_HOVER, 67, 21, IDP_BUTTON_HOVER, {}},
-        {IDP_BUTTON2_PRESSED, 67, 21, IDP_BUTTON_PRESSED, {}},
-        {IDP_SMALL_BUTTON_NORMAL, 64, 25, 0, {{32, 12, ALPHA, ALPHA}}},
-        {IDP_SMALL_BUTTON_HOVER, 64, 25, 0, {{32, 12, ALPHA, ALPHA}}},
-        {IDP_SMALL_BUTTON_PRESSED, 64, 25, 0, {{32, 12, ALPHA, ALPHA}}},
-        {IDP_HELP_ICON, 20, 20, 0, {{0, 0, ALPHA, 0}, {19, 19, ALPHA, 0}, {10, 10, ALPHA, ALPHA}}},
+    const struct { int id, width, height, copyOf; } cases[] = {
+        {IDP_MAIN_BACKGROUND, 515, 419, 0}, {IDP_EDIT_BACKGROUND, 515, 419, IDP_MAIN_BACKGROUND},
+        {IDP_BUTTON_NORMAL, 67, 21, 0}, {IDP_BUTTON2_NORMAL, 67, 21, IDP_BUTTON_NORMAL},
+        {IDP_BUTTON_HOVER, 67, 21, 0}, {IDP_BUTTON2_HOVER, 67, 21, IDP_BUTTON_HOVER},
+        {IDP_BUTTON_PRESSED, 67, 21, 0}, {IDP_BUTTON2_PRESSED, 67, 21, IDP_BUTTON_PRESSED},
+        {IDP_SMALL_BUTTON_NORMAL, 64, 25, 0}, {IDP_SMALL_BUTTON_HOVER, 64, 25, 0},
+        {IDP_SMALL_BUTTON_PRESSED, 64, 25, 0}, {IDP_HELP_ICON, 20, 20, 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
         const std::string bytes = resourceBytes(L"PNG", c.id, ENGLISH_US);
         EXPECT_LE(bytes.size(), 16000u) << "skin pictures are decoded at every paint; keep them small";
@@ -94,13 +82,7 @@ TEST(Resources, SkinPicturesHaveTheirSizesCopiesAndColours)
         SkinImage image;
         image.load(c.id, SkinImageKind::Png);
         ASSERT_TRUE(image.image()) << "no PNG resource in language 1033";
-        EXPECT_EQ(c.width, static_cast<int>(image.image()->GetWidth()));
-        EXPECT_EQ(c.height, static_cast<int>(image.image()->GetHeight()));
-        for (const Probe& probe : c.probes) {
-            Gdiplus::Color pixel;
-            image.image()->GetPixel(probe.x, probe.y, &pixel);
-            EXPECT_EQ(probe.argb, pixel.GetValue() & probe.mask) << probe.x << "," << probe.y;
-        }
+        EXPECT_EQ(c.width * 1000 + c.height, int(image.image()->GetWidth() * 1000 + image.image()->GetHeight()));
     }
 }
 

@@ -93,14 +93,10 @@ TEST_F(SiteListTest, TheSearchShowsTheMatchingSitesAndThePageActsOnThem)
         EXPECT_EQ(c.shown.empty() ? NEITHER : BOTH, buttons(listState().buttons, 0));
     }
     selectRows(siteList(), {1});
-    {
-        ModalAnswerer answerer;
-        answerer.expectBox(IDOK).expectBox(IDOK);  // the deletion's question, Apply's information
-        clickWindow(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE));
-        pumpMessages();
-        EXPECT_EQ(Strings({all[0], L"rum"}), columnOf(siteList(), 1));
-        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
-    }
+    clickAnswering(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE, {{IDOK}});
+    pumpMessages();
+    EXPECT_EQ(Strings({all[0], L"rum"}), columnOf(siteList(), 1));
+    clickAnswering(AppGlobals.hMainDialog, IDC_MAIN_APPLY, {{IDOK}});
     openEditorOn(1);
     EXPECT_EQ(L"rum", windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
     closeEditor();

@@ -15,7 +15,7 @@ const QOVINewInputItem pass{L"p1", L"pass", L"password", L"secret12"};
 const wchar_t STORED_NAMELESS[] = L"|e1|email|alice@example.org";
 const wchar_t STORED_USER[] = L"user|u1|text|alice";
 const wchar_t STORED_PASS[] = L"pass|p1|password|secret12";
-const std::pair<UINT, UINT> SAVED(IDS_CAPTION_INFO, IDS_SAVED);
+const Box SAVED = {IDOK, IDS_CAPTION_INFO, IDS_SAVED}, REMOVE = {IDOK, IDS_CAPTION_INFO, IDS_CONFIRM_REMOVE_INPUTS};
 
 class SiteSaveTest : public UiFixture {
 protected:
@@ -36,14 +36,10 @@ protected:
         selectRows(inputList(), {row});
         clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_OPEN));
     }
-    // Clicks Save and answers the boxes expected, each (caption, text), with OK.
-    void save(std::initializer_list<std::pair<UINT, UINT>> boxes = {})
+    void save(std::initializer_list<Box> boxes = {})
     {
         pumpMessages();
-        ModalAnswerer answerer;
-        for (const auto& box : boxes)
-            answerer.expectBox(IDOK, text(box.first), text(box.second));
-        clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_SAVE));
+        clickAnswering(editor, IDC_SITE_EDIT_SAVE, boxes);
     }
     std::wstring shown(int row) const { return rowText(inputList(), row, 2); }
     std::wstring handedOver(int row) const
@@ -158,10 +154,7 @@ TEST_F(SiteSaveTest, NamesAreCheckedAndANewOneRenamesTheRowAndTheSite)
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.typed));
         SetDlgItemTextW(editor, IDC_SITE_EDIT_NAME, c.typed);
-        if (c.error)
-            save({{IDS_CAPTION_ERROR, c.error}});
-        else
-            save();
+        c.error ? save({{IDOK, IDS_CAPTION_ERROR, c.error}}) : save();
         EXPECT_EQ(std::make_pair(c.marked, c.marked), takeMarks());
         EXPECT_EQ(c.typed, windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
         EXPECT_EQ(Strings({L"mail", L"shop"}), columnOf(siteList(), 1));
@@ -184,7 +177,7 @@ TEST_F(SiteSaveTest, NamesAreCheckedAndANewOneRenamesTheRowAndTheSite)
     // A failed save keeps the dialog modified, and the next Save saves.
     SetDlgItemTextW(editor, IDC_SITE_EDIT_NAME, L"mail (home)");
     HANDLE held = holdFile(AppGlobals.currentUser->getDataFilePath());
-    save({{IDS_CAPTION_ERROR, IDS_SAVE_FAILED}});
+    save({{IDOK, IDS_CAPTION_ERROR, IDS_SAVE_FAILED}});
     CloseHandle(held);
     save({SAVED});
     EXPECT_EQ(2, listenerNotices());
@@ -227,9 +220,7 @@ TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
         const int logged = countInLog(c.logLine);
         if (c.removed.size() > 0) {
             selectRows(inputList(), c.removed);
-            ModalAnswerer answerer;
-            answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_REMOVE_INPUTS));
-            clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_REMOVE));
+            clickAnswering(editor, IDC_SITE_EDIT_REMOVE, {REMOVE});
         }
         for (const auto& value : c.takenOver)
             inInputDialog(value.first, [&value](HWND dialog) { takeOver(dialog, value.second); });
@@ -268,12 +259,8 @@ TEST_F(SiteSaveTest, WindowsNameTheSitesAndItemsTheyListed)
     }
     closeEditor();
     selectRows(siteList(), {2});
-    {
-        ModalAnswerer answerer;
-        answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_DELETE_SITES)).expectBox(IDOK, text(SAVED.first), text(SAVED.second));
-        clickWindow(GetDlgItem(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE));
-        clickWindow(GetDlgItem(AppGlobals.hMainDialog, IDC_MAIN_APPLY));
-    }
+    clickAnswering(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE, {{IDOK, IDS_CAPTION_INFO, IDS_CONFIRM_DELETE_SITES}});
+    clickAnswering(AppGlobals.hMainDialog, IDC_MAIN_APPLY, {SAVED});
     Stored bank = stored();
     EXPECT_EQ(Strings({longName, L"shared"}), bank.sites);
     EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w0"}), bank.inputs[longName]);
@@ -288,11 +275,7 @@ TEST_F(SiteSaveTest, ASiteWithoutRowsGoesFromTheBankAndTheListPage)
 {
     openOn({site(L"mail", {user, pass}), site(L"hidden", {{L"h1", L"token", L"hidden", L"x"}}), site(L"shop", {user, pass})});
     selectRows(inputList(), {0, 1});
-    {
-        ModalAnswerer answerer;
-        answerer.expectBox(IDOK, text(IDS_CAPTION_INFO), text(IDS_CONFIRM_REMOVE_INPUTS));
-        clickWindow(GetDlgItem(editor, IDC_SITE_EDIT_REMOVE));
-    }
+    clickAnswering(editor, IDC_SITE_EDIT_REMOVE, {REMOVE});
     save({SAVED});
     EXPECT_FALSE(IsWindowVisible(editor)) << "ended";
     EXPECT_EQ(Strings({L"hidden", L"shop"}), columnOf(siteList(), 1));
