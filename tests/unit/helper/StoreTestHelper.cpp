@@ -2,7 +2,7 @@
 //
 //   StoreTestHelper edit OP...   load, apply the operations, save once;
 //                                exits with the first nonzero result
-//     add NAME URL USER PASSWORD | rename OLD NEW | remove NAME |
+//     add NAME URL USER PASSWORD | rename OLD NEW | remove NAME | removeinput SITE KEY1 KEY2 |
 //     value SITE KEY1 KEY2 VALUE | pwdbank 0|1 | bubble 0|1
 #include "QOVICommon.h"
 
@@ -25,6 +25,8 @@ const Operation kOperations[] = {
      }},
     {L"rename", 2, [](QOVIUserInfo* u, wchar_t** a) { return u->getPWDBankInfo()->modifyWebItemName(a[0], a[1]); }},
     {L"remove", 1, [](QOVIUserInfo* u, wchar_t** a) { return u->getPWDBankInfo()->removeWebItem(a[0], L""); }},
+    {L"removeinput", 3,
+     [](QOVIUserInfo* u, wchar_t** a) { return u->getPWDBankInfo()->removeInputItem(a[0], a[1], a[2]); }},
     {L"value", 4,
      [](QOVIUserInfo* u, wchar_t** a) { return u->getPWDBankInfo()->modifyInputItemValue(a[0], a[1], a[2], a[3]); }},
     {L"pwdbank", 1,
