@@ -2,7 +2,7 @@
 //
 // A bank file is one line of plain JSON, the header,
 //   {"cipher":"AES-256-GCM","format":"QOVI password bank","key":"<base64>",
-//    "nonce":"<base64>","saveId":"<hex>","version":2}
+//    "nonce":"<base64>","saveId":"<hex>","version":3}
 // followed by the encrypted content (BankFormat.h) and its 16-byte GCM tag.
 // "key" is the content key protected by DPAPI; the header line is the GCM's
 // additional data, so it is authenticated with the content: any change to
@@ -24,7 +24,7 @@
 namespace qovi {
 
 // The version written; every older one is still read (BankFormat.h).
-const int kFormatVersion = 2;
+const int kFormatVersion = 3;
 // A header is a few hundred bytes; anything longer is not one of ours.
 const size_t kMaxHeader = 16384;
 

@@ -9,9 +9,12 @@ namespace qovi {
 
 using nlohmann::json;
 
-// ------------------------------------------------------------- version 2 --
+// ---------------------------------------------------- versions 3 and 2 --
 
 namespace {
+
+// How the numbers and texts inside a record are written.
+enum class Layout { Version2, Version3 };
 
 // An input item's number is a positive int in memory (0 marks none): a
 // file's number is taken only below the largest int, so that it never
@@ -25,18 +28,62 @@ void putU32(std::string& out, uint32_t value)
     out.append(bytes, 4);
 }
 
-void putText(std::string& out, const std::wstring& text)
+// Seven bits a byte, the lowest first; each byte but the last has its top
+// bit set.
+void putNumber(std::string& out, uint32_t value)
 {
-    putU32(out, static_cast<uint32_t>(text.size()));
-    out.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    while (value >= 0x80) {
+        out += static_cast<char>(value | 0x80);
+        value >>= 7;
+    }
+    out += static_cast<char>(value);
 }
 
-size_t textSize(const std::wstring& text) { return 4 + text.size() * sizeof(wchar_t); }
+size_t numberSize(uint32_t value)
+{
+    size_t size = 1;
+    for (; value >= 0x80; value >>= 7)
+        ++size;
+    return size;
+}
+
+// A text whose code units are all below 256 is narrow: one byte each.
+bool isNarrow(const std::wstring& text)
+{
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return static_cast<uint16_t>(c) < 0x100; });
+}
+
+// Its length times two, plus one when it is wide, then its code units:
+// one byte each when narrow, else two (UTF-16LE).
+void putText(std::string& out, const std::wstring& text)
+{
+    const bool narrow = isNarrow(text);
+    putNumber(out, static_cast<uint32_t>(text.size()) << 1 | (narrow ? 0 : 1));
+    if (!narrow) {
+        out.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        return;
+    }
+    size_t at = out.size();
+    out.resize(at + text.size());
+    for (wchar_t c : text)
+        out[at++] = static_cast<char>(c);
+}
+
+size_t textSize(const std::wstring& text)
+{
+    const bool narrow = isNarrow(text);
+    return numberSize(static_cast<uint32_t>(text.size()) << 1) + text.size() * (narrow ? 1 : sizeof(wchar_t));
+}
 
 // Reads a record field by field; every read is checked against the end.
+// Each value has one way to be written: a record that encodes differently
+// from how it was read is refused, so a record read is saved unchanged.
 class Reader {
 public:
-    Reader(const char* data, size_t size) : at_(data), end_(data + size) {}
+    Reader(const char* data, size_t size, Layout layout = Layout::Version3)
+        : at_(data), end_(data + size), layout_(layout)
+    {
+    }
 
     bool u32(uint32_t& value)
     {
@@ -46,6 +93,24 @@ public:
         value = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
         at_ += 4;
         return true;
+    }
+    bool number(uint32_t& value)
+    {
+        if (layout_ == Layout::Version2)
+            return u32(value);
+        uint64_t read = 0;
+        for (int shift = 0; shift < 35 && at_ != end_; shift += 7) {
+            const unsigned char byte = static_cast<unsigned char>(*at_++);
+            read |= static_cast<uint64_t>(byte & 0x7f) << shift;
+            if (byte & 0x80)
+                continue;
+            // A last byte of 0 after others writes the number longer than it is.
+            if ((byte == 0 && shift > 0) || read > 0xffffffffu)
+                return false;
+            value = static_cast<uint32_t>(read);
+            return true;
+        }
+        return false;
     }
     bool uid(std::string_view& uid)
     {
@@ -63,14 +128,36 @@ public:
     bool text(std::wstring* text)
     {
         uint32_t length;
-        if (!u32(length) || static_cast<size_t>(end_ - at_) / sizeof(wchar_t) < length)
+        bool narrow = false;
+        if (layout_ == Layout::Version2) {
+            if (!u32(length))
+                return false;
+        } else {
+            if (!number(length))
+                return false;
+            narrow = !(length & 1);
+            length >>= 1;
+        }
+        const size_t unit = narrow ? 1 : sizeof(wchar_t);
+        if (static_cast<size_t>(end_ - at_) / unit < length)
             return false;
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(at_);
+        // A wide text has a code unit of 256 or more, else it is written narrow.
+        if (layout_ == Layout::Version3 && !narrow) {
+            bool anyWide = false;
+            for (uint32_t i = 0; i < length && !anyWide; ++i)
+                anyWide = bytes[2 * i + 1] != 0;
+            if (!anyWide)
+                return false;
+        }
         if (text) {
             text->resize(length);
-            if (length)
+            if (!narrow && length)
                 memcpy(&(*text)[0], at_, length * sizeof(wchar_t));
+            for (uint32_t i = 0; narrow && i < length; ++i)
+                (*text)[i] = static_cast<wchar_t>(bytes[i]);
         }
-        at_ += length * sizeof(wchar_t);
+        at_ += length * unit;
         return true;
     }
     bool atEnd() const { return at_ == end_; }
@@ -79,22 +166,23 @@ public:
 private:
     const char* at_;
     const char* end_;
+    Layout layout_;
 };
 
 // Walks a record as decodeRecord will, without keeping anything.
-bool checkRecord(RecordView record, std::string& why)
+bool checkRecord(RecordView record, Layout layout, std::string& why)
 {
-    Reader reader(record.data, record.size);
+    Reader reader(record.data, record.size, layout);
     std::string_view uid;
     uint32_t inputs = 0;
     bool ok = reader.uid(uid) && !uid.empty();
     for (int field = 0; ok && field < 4; ++field)
         ok = reader.text(nullptr);
-    ok = ok && reader.u32(inputs) && inputs <= record.size;
+    ok = ok && reader.number(inputs) && inputs <= record.size;
     std::vector<uint32_t> numbers;
     for (uint32_t i = 0; ok && i < inputs; ++i) {
         uint32_t n = 0;
-        ok = reader.u32(n) && n > 0 && n <= kMaxInputNumber &&
+        ok = reader.number(n) && n > 0 && n <= kMaxInputNumber &&
              std::find(numbers.begin(), numbers.end(), n) == numbers.end();
         numbers.push_back(n);
         for (int field = 0; ok && field < 4; ++field)
@@ -107,9 +195,7 @@ bool checkRecord(RecordView record, std::string& why)
     return true;
 }
 
-}  // namespace
-
-bool scanContent(const char* data, size_t size, ContentView& view, std::string& why)
+bool scanRecords(const char* data, size_t size, Layout layout, ContentView& view, std::string& why)
 {
     view = ContentView();
     Reader reader(data, size);
@@ -129,7 +215,7 @@ bool scanContent(const char* data, size_t size, ContentView& view, std::string& 
             return false;
         }
         RecordView record{start, length};
-        if (!checkRecord(record, why))
+        if (!checkRecord(record, layout, why))
             return false;
         view.sites.push_back(record);
         reader = Reader(start + length, static_cast<size_t>(data + size - start - length));
@@ -139,6 +225,13 @@ bool scanContent(const char* data, size_t size, ContentView& view, std::string& 
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool scanContent(const char* data, size_t size, ContentView& view, std::string& why)
+{
+    return scanRecords(data, size, Layout::Version3, view, why);
 }
 
 std::string_view recordUid(RecordView record)
@@ -151,9 +244,9 @@ std::string_view recordUid(RecordView record)
 
 namespace {
 
-Reader readHead(RecordView record, SiteRecord& site)
+Reader readHead(RecordView record, SiteRecord& site, Layout layout)
 {
-    Reader reader(record.data, record.size);
+    Reader reader(record.data, record.size, layout);
     std::string_view uid;
     reader.uid(uid);
     site.uid.assign(uid.data(), uid.size());
@@ -164,19 +257,15 @@ Reader readHead(RecordView record, SiteRecord& site)
     return reader;
 }
 
-}  // namespace
-
-void decodeHead(RecordView record, SiteRecord& site) { readHead(record, site); }
-
-void decodeRecord(RecordView record, SiteRecord& site)
+void decodeWith(RecordView record, Layout layout, SiteRecord& site)
 {
-    Reader reader = readHead(record, site);
+    Reader reader = readHead(record, site, layout);
     uint32_t inputs = 0;
-    reader.u32(inputs);
+    reader.number(inputs);
     site.inputs.resize(inputs);
     for (InputRecord& input : site.inputs) {
         uint32_t n = 0;
-        reader.u32(n);
+        reader.number(n);
         input.n = static_cast<int>(n);
         reader.text(&input.id);
         reader.text(&input.name);
@@ -184,6 +273,12 @@ void decodeRecord(RecordView record, SiteRecord& site)
         reader.text(&input.value);
     }
 }
+
+}  // namespace
+
+void decodeHead(RecordView record, SiteRecord& site) { readHead(record, site, Layout::Version3); }
+
+void decodeRecord(RecordView record, SiteRecord& site) { decodeWith(record, Layout::Version3, site); }
 
 void encodeSettings(int pwdBankEnable, int bubbleEnable, size_t siteCount, std::string& out)
 {
@@ -196,9 +291,11 @@ size_t recordSize(const std::string& uid, const std::wstring& webName, const std
                   const std::wstring& formId, const std::wstring& formName,
                   const std::vector<const InputRecord*>& inputs)
 {
-    size_t size = 2 + uid.size() + textSize(webName) + textSize(url) + textSize(formId) + textSize(formName) + 4;
+    size_t size = 2 + uid.size() + textSize(webName) + textSize(url) + textSize(formId) + textSize(formName) +
+                  numberSize(static_cast<uint32_t>(inputs.size()));
     for (const InputRecord* input : inputs)
-        size += 4 + textSize(input->id) + textSize(input->name) + textSize(input->type) + textSize(input->value);
+        size += numberSize(static_cast<uint32_t>(input->n)) + textSize(input->id) + textSize(input->name) +
+                textSize(input->type) + textSize(input->value);
     return size;
 }
 
@@ -220,9 +317,9 @@ void encodeRecord(const std::string& uid, const std::wstring& webName, const std
     putText(out, url);
     putText(out, formId);
     putText(out, formName);
-    putU32(out, static_cast<uint32_t>(inputs.size()));
+    putNumber(out, static_cast<uint32_t>(inputs.size()));
     for (const InputRecord* input : inputs) {
-        putU32(out, static_cast<uint32_t>(input->n));
+        putNumber(out, static_cast<uint32_t>(input->n));
         putText(out, input->id);
         putText(out, input->name);
         putText(out, input->type);
@@ -467,6 +564,28 @@ bool convertVersion1(const char* payload, size_t size, std::string& out, std::st
     if (found != expected) {
         why = "the site count does not match the settings line";
         return false;
+    }
+    return true;
+}
+
+bool convertVersion2(const char* payload, size_t size, std::string& out, std::string& why)
+{
+    ContentView view;
+    if (!scanRecords(payload, size, Layout::Version2, view, why))
+        return false;
+    // Version 3 mostly takes less room; the buffer grows by growWiped when not.
+    out.clear();
+    out.reserve(size + 16);
+    encodeSettings(view.pwdBankEnable, view.bubbleEnable, view.sites.size(), out);
+    std::vector<const InputRecord*> inputs;
+    for (RecordView record : view.sites) {
+        SiteRecord site;
+        decodeWith(record, Layout::Version2, site);
+        inputs.clear();
+        for (const InputRecord& input : site.inputs)
+            inputs.push_back(&input);
+        growWiped(out, kRecordSizeBytes + recordSize(site.uid, site.webName, site.url, site.formId, site.formName, inputs));
+        encodeRecord(site.uid, site.webName, site.url, site.formId, site.formName, inputs, out);
     }
     return true;
 }

@@ -62,9 +62,11 @@ qovi::FileStatus openContent(qovi::FileContent& file, qovi::ContentView& view, s
     qovi::FileStatus status = qovi::decrypt(file, why);
     if (status != qovi::FileStatus::Ok)
         return status;
-    if (file.version == 1) {
+    if (file.version < qovi::kFormatVersion) {
         std::string converted;
-        if (!qovi::convertVersion1(file.payload(), file.size, converted, why)) {
+        const bool read = file.version == 1 ? qovi::convertVersion1(file.payload(), file.size, converted, why)
+                                            : qovi::convertVersion2(file.payload(), file.size, converted, why);
+        if (!read) {
             qovi::wipe(converted);  // what was converted before the fault holds passwords
             return qovi::FileStatus::Damaged;
         }

@@ -43,7 +43,7 @@ TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
         for (int i = 0; i < c.damage && c.damage < 3; ++i)
             ASSERT_TRUE(writeFileBytes(bankFile + (i ? L".bak" : L""), "damaged"));
         if (c.damage >= 4)
-            c.damage == 4 ? DeleteFileW(bankFile.c_str()) : writeFileBytes(bankFile, sealedBankFile(3, "v3 content"));
+            c.damage == 4 ? DeleteFileW(bankFile.c_str()) : writeFileBytes(bankFile, sealedBankFile(4, "v4 content"));
 
         ScopedEnvironment fail(L"QOVI_TEST_FAIL_CALLS", c.failCalls);
         std::wstring boxText;

@@ -199,7 +199,7 @@ TEST(MalformedInput, EachReaderRefusesWithAReasonOrReadsWhole)
 {
     const std::string version1 =
         "{\"sites\":2}\n{\"formId\":\"f\",\"inputs\":[{\"id\":\"u\",\"n\":1,\"type\":\"text\",\"value\":\"\\u00e9\"},"
-        "{\"n\":7,\"value\":\"pw\"}],\"name\":\"Mail\",\"uid\":\"a1\",\"url\":\"https://m\"}\n{\"uid\":\"b2\"}\n";
+        "{\"n\":7,\"value\":\"\\u0000p\"}],\"name\":\"Mail\",\"uid\":\"a1\",\"url\":\"https://m\"}\n{\"uid\":\"b2\"}\n";
     std::string content, why;
     ASSERT_TRUE(qovi::convertVersion1(version1.data(), version1.size(), content, why)) << why;
     std::mt19937 random(20261207);

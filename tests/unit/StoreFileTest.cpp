@@ -117,7 +117,7 @@ TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGenerationOrAnEmptyBank
     };
     auto notABank = [](std::string) { return std::string("name,url\nx,y\n"); };
     std::vector<Trial> trials = {
-        {"version made 3", [](std::string b) { b[b.find("\"version\":") + 10] = '3'; return b; }, Readable},
+        {"version made 4", [](std::string b) { b[b.find("\"version\":") + 10] = '4'; return b; }, Readable},
         {"empty", [](std::string) { return std::string(); }, Readable},
         {"not a bank file", notABank, Readable},
         {"not a bank file, no backup", notABank, Missing},
@@ -189,7 +189,8 @@ TEST_F(StoreFileTest, FileDamagedAfterTheLoadIsNeverMadeTheBackup)
     }
 }
 
-// A file of the first version, JSON lines, loads and is saved in the
+// Files of the first version (JSON lines) and of the second (records of
+// UTF-16 texts, as earlier releases wrote them) load and are saved in the
 // current form; a later version's file is left alone.
 TEST_F(StoreFileTest, OlderVersionsLoadAndANewerVersionIsLeftAlone)
 {
@@ -198,17 +199,29 @@ TEST_F(StoreFileTest, OlderVersionsLoadAndANewerVersionIsLeftAlone)
         "{\"formId\":\"f\",\"formName\":\"login\",\"inputs\":[{\"id\":\"u\",\"n\":1,\"name\":\"username\","
         "\"type\":\"text\",\"value\":\"al\\u00e9\"},{\"id\":\"p\",\"n\":2,\"name\":\"password\","
         "\"type\":\"password\",\"value\":\"pw\"}],\"name\":\"Old\",\"uid\":\"x-1\",\"url\":\"https://old.example\"}\n";
-    ASSERT_EQ(COMMON_OK, user()->load(1));
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), qovitest::sealedBankFile(1, firstVersion)));
-    ASSERT_EQ(COMMON_OK, reload());
+    const char secondVersionHex[] =
+        "010000000000000001000000bf0000000300782d31030000004f006c00640013000000680074007400700073003a002f002f006f00"
+        "6c0064002e006500780061006d0070006c006500010000006600050000006c006f00670069006e000200000001000000010000007500"
+        "0800000075007300650072006e0061006d0065000400000074006500780074000300000061006c00e900020000000100000070000800"
+        "0000700061007300730077006f007200640008000000700061007300730077006f00720064000200000070007700";
+    std::string secondVersion;
+    for (size_t i = 0; secondVersionHex[i]; i += 2)
+        secondVersion += static_cast<char>(std::stoi(std::string(secondVersionHex + i, 2), nullptr, 16));
     const std::wstring expected = L"pwdbank=1 bubble=0\n[Old|https://old.example|f|login]\n"
                                   L"  (u|username|text|al\u00e9)\n  (p|password|password|pw)\n";
-    EXPECT_EQ(expected, describe(user()));
-    ASSERT_EQ(COMMON_OK, user()->save(1));
-    ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(expected, describe(user()));
+    ASSERT_EQ(COMMON_OK, user()->load(1));
+    for (int version : {1, 2}) {
+        ASSERT_TRUE(qovitest::writeFileBytes(bankFile(),
+                                             qovitest::sealedBankFile(version, version == 1 ? firstVersion : secondVersion)));
+        ASSERT_EQ(COMMON_OK, reload()) << version;
+        EXPECT_EQ(expected, describe(user()));
+        ASSERT_EQ(COMMON_OK, user()->save(1));
+        EXPECT_EQ(std::string::npos, qovitest::readFileBytes(bankFile()).find("\"version\":" + std::to_string(version)));
+        ASSERT_EQ(COMMON_OK, reload());
+        EXPECT_EQ(expected, describe(user()));
+    }
 
-    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), qovitest::sealedBankFile(3, "a later version's content")));
+    ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), qovitest::sealedBankFile(4, "a later version's content")));
     Files before = snapshot(userFolder());
     EXPECT_EQ(COMMON_ERR_NEWER_FORMAT, reload());
     EXPECT_EQ(QOVI_LOAD_NEWER_VERSION, outcome());
