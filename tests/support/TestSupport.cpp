@@ -79,25 +79,6 @@ bool writeFileBytes(const std::wstring& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::vector<std::wstring> listFolder(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::wstring exeFolder()
 {
     wchar_t path[MAX_PATH];
@@ -316,14 +297,15 @@ ChildProcess::~ChildProcess()
     CloseHandle(info_.hThread);
 }
 
-bool ChildProcess::start(const std::wstring& exe, const std::wstring& arguments, HANDLE output)
+bool ChildProcess::start(const std::wstring& exe, const std::wstring& arguments, HANDLE output, HANDLE errors)
 {
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup = {sizeof startup};
     if (output) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = startup.hStdError = output;
+        startup.hStdOutput = output;
+        startup.hStdError = errors ? errors : output;
     }
     return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr,
                           output ? CREATE_NO_WINDOW : 0, nullptr, nullptr, &startup, &info_) != FALSE;

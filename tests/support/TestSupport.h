@@ -46,8 +46,6 @@ private:
 
 std::string readFileBytes(const std::wstring& path);
 bool writeFileBytes(const std::wstring& path, const std::string& bytes);
-bool fileExists(const std::wstring& path);
-std::vector<std::wstring> listFolder(const std::wstring& folder);  // sorted names
 
 // Folder of the running test executable (the build's bin folder).
 std::wstring exeFolder();
@@ -123,8 +121,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts exe (a path) with the command line arguments given; with output,
-    // its standard output and error go there (an inheritable handle).
-    bool start(const std::wstring& exe, const std::wstring& arguments = L"", HANDLE output = nullptr);
+    // its standard output goes there, and its standard error too unless errors
+    // is given (inheritable handles).
+    bool start(const std::wstring& exe, const std::wstring& arguments = L"", HANDLE output = nullptr,
+               HANDLE errors = nullptr);
     // Waits for the end; returns the exit code, or -2 on a time-out.
     long wait(DWORD timeoutMs = 10000);
     void kill();

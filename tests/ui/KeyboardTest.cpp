@@ -103,8 +103,7 @@ public:
         SetKeyboardState(keys);
     }
     using UiFixture::inputElements;
-    Strings siteRows() const { return columnOf(siteList(), 1); }
-    std::vector<int> selectedSites() const { return selectedRows(siteList()); }
+    using UiFixture::siteList;
     // A real click on a row of a list, inside its first 40 pixels: press and release.
     void clickRow(int id, int row) const
     {
@@ -159,13 +158,14 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          {IDC_SITE_SEARCH, IDC_SETTINGS_PWDBANK, IDC_SITE_SEARCH, IDC_SETTINGS_PWDBANK}},
         {"Ctrl+F from the settings page and from the site list puts the keys in the search box", Start::Settings,
          IDC_SETTINGS_BUBBLE, {{'F', CTRL}, tab, {'F', CTRL}, {'B', 0}}, {IDC_SITE_SEARCH, IDC_SITE_LIST, IDC_SITE_SEARCH},
-         {}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings({L"Beta", L"Bravo"}), t.siteRows()); }},
+         {}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings({L"Beta", L"Bravo"}), columnOf(t.siteList(), 1)); }},
         {"The arrow keys on the tab control switch pages", Start::Settings, IDC_MAIN_TAB, {{VK_RIGHT, 0}},
          {IDC_MAIN_TAB}, {}, 0, [](KeyboardTest&) { EXPECT_TRUE(IsWindowVisible(AppGlobals.hSiteListPage)); }},
         {"Shift+Down selects two sites (their buttons follow as any selection change)", Start::Sites, IDC_SITE_LIST,
-         {{VK_DOWN, SHIFT}}, {}, {}, 0, [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1}), t.selectedSites()); }},
+         {{VK_DOWN, SHIFT}}, {}, {}, 0,
+         [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1}), selectedRows(t.siteList())); }},
         {"Ctrl+A selects every site", Start::Sites, IDC_SITE_LIST, {{'A', CTRL}}, {}, {}, 0,
-         [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1, 2}), t.selectedSites()); }},
+         [](KeyboardTest& t) { EXPECT_EQ(std::vector<int>({0, 1, 2}), selectedRows(t.siteList())); }},
         {"Enter in the site list opens the selected site", Start::Sites, IDC_SITE_LIST, {down, enter}, {},
          {dialogClosed}, 0,
          [](KeyboardTest&) { EXPECT_EQ(L"https://Beta.example/login", AppGlobals.selectedSiteUrl); }},
@@ -177,7 +177,7 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
          {{VK_SPACE, 0}, {VK_ESCAPE, 0}}, {}, {closeCancelled, closeCancelled}},
         {"Enter on Delete deletes, the list taking the focus from the disabled button; typing and Delete there too",
          Start::Sites, IDC_SITE_LIST_DELETE, {enter, {'B', 0}, {'E', 0}, del}, {IDC_SITE_LIST, 0, 0, IDC_SITE_LIST},
-         {deleteSites, deleteSites}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings({L"Bravo"}), t.siteRows()); }},
+         {deleteSites, deleteSites}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings({L"Bravo"}), columnOf(t.siteList(), 1)); }},
         {"Space on Remove removes, the list taking the focus from the disabled button; Delete in it too",
          Start::Editor, IDC_SITE_EDIT_REMOVE, {{VK_SPACE, 0}, {'P', 0}, del}, {IDC_SITE_EDIT_INPUTS, 0, IDC_SITE_EDIT_INPUTS},
          {removeInputs, removeInputs}, 0, [](KeyboardTest& t) { EXPECT_EQ(Strings(), t.inputElements()); }},

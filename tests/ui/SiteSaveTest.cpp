@@ -186,7 +186,11 @@ TEST_F(SiteSaveTest, NamesAreCheckedAndANewOneRenamesTheRowAndTheSite)
 
 // Each case is one site edited and saved: a fresh load then shows exactly the
 // removals and the values taken over, each on its own item, and the other
-// site untouched.
+// site untouched. The windows name sites and items to the store by the
+// objects they listed: every site is named longer than the name box takes,
+// its name differing from the others' only past that length; two items of a
+// site may share a name. A long-named site deleted on the list page is gone
+// once applied.
 TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
 {
     const struct {
@@ -206,13 +210,21 @@ TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
         {{nameless, pass}, {}, {{0, L"bob@example.org"}}, {L"|e1|email|bob@example.org", STORED_PASS}, "Input item!", 0},
         {{nameless, user, pass}, {}, {{2, L"n3w-secret"}}, {STORED_NAMELESS, STORED_USER, L"pass|p1|password|n3w-secret"},
          "EditDlg.cpp(747): Save Input item!", 1},
+        {{{L"", L"pw", L"text", L"alice"}, {L"", L"pw", L"password", L"old"}}, {}, {{1, L"n3w"}},
+         {L"pw||text|alice", L"pw||password|n3w"}, "Input item!", 0},
     };
+    const std::wstring longName(300, L'l');
     std::vector<QOVINewWebItem> sites;
     for (size_t i = 0; i < std::size(cases); ++i)
-        sites.push_back(site(L"case" + std::to_wstring(i), cases[i].inputs));
+        sites.push_back(site(longName + std::to_wstring(i), cases[i].inputs));
     sites.push_back(site(L"untouched", {user, pass}));
+    sites.push_back(site(longName + L"gone", {user, pass}));
     store(sites);
     openMainWindow(1);
+    selectRows(siteList(), {static_cast<int>(sites.size()) - 1});
+    clickAnswering(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE, {{IDOK, IDS_CAPTION_INFO, IDS_CONFIRM_DELETE_SITES}});
+    pumpMessages();
+    clickAnswering(AppGlobals.hMainDialog, IDC_MAIN_APPLY, {SAVED});
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
         SCOPED_TRACE(i);
@@ -231,40 +243,10 @@ TEST_F(SiteSaveTest, RemovedRowsAndValuesTakenOverReachTheStoreByTheirOwnKeys)
         closeEditor();
     }
     Stored bank = stored();
+    EXPECT_EQ(std::size(cases) + 1, bank.sites.size());
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(cases[i].stored, bank.inputs[L"case" + std::to_wstring(i)]) << i;
+        EXPECT_EQ(cases[i].stored, bank.inputs[longName + std::to_wstring(i)]) << i;
     EXPECT_EQ(Strings({STORED_USER, STORED_PASS}), bank.inputs[L"untouched"]);
-}
-
-// The store is told the sites and items the windows listed, whatever their
-// names: a site named longer than the name box takes opens with its items,
-// keeps its name and takes a new password; a password item that shares its
-// name with the user name item gets the new password itself; a long-named
-// site deleted on the list page is gone once applied.
-TEST_F(SiteSaveTest, WindowsNameTheSitesAndItemsTheyListed)
-{
-    const std::wstring longName(300, L'l');
-    openOn({site(longName, {user, pass}),
-            site(L"shared", {{L"", L"pw", L"text", L"alice"}, {L"", L"pw", L"password", L"old"}}),
-            site(longName + L"2", {user, pass})});
-    EXPECT_EQ(longName, windowText(GetDlgItem(editor, IDC_SITE_EDIT_NAME)));
-    for (int row : {0, 1}) {
-        if (row == 1) {
-            closeEditor();
-            openEditorOn(1);
-        }
-        ASSERT_EQ(2, rowCount(inputList()));
-        inInputDialog(1, [row](HWND dialog) { takeOver(dialog, L"n3w" + std::to_wstring(row)); });
-        save({SAVED});
-    }
-    closeEditor();
-    selectRows(siteList(), {2});
-    clickAnswering(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE, {{IDOK, IDS_CAPTION_INFO, IDS_CONFIRM_DELETE_SITES}});
-    clickAnswering(AppGlobals.hMainDialog, IDC_MAIN_APPLY, {SAVED});
-    Stored bank = stored();
-    EXPECT_EQ(Strings({longName, L"shared"}), bank.sites);
-    EXPECT_EQ(Strings({STORED_USER, L"pass|p1|password|n3w0"}), bank.inputs[longName]);
-    EXPECT_EQ(Strings({L"pw||text|alice", L"pw||password|n3w1"}), bank.inputs[L"shared"]);
 }
 
 // With no row left the site goes: from the bank and, through the list page's

@@ -51,11 +51,12 @@ public:
         return box;
     }
 
-    std::vector<COLORREF> row(int y) const
+    // The rows from first up to last, left to right.
+    std::vector<COLORREF> rows(int first, int last) const
     {
         std::vector<COLORREF> pixels;
-        for (int x = 0; x < width_; ++x)
-            pixels.push_back(pixel(x, y));
+        for (int i = first * width_; i < last * width_; ++i)
+            pixels.push_back(pixel(i % width_, i / width_));
         return pixels;
     }
     // The centre of what is blue, to a fraction of a pixel: each pixel weighs
@@ -231,7 +232,7 @@ TEST_F(SkinButtonTest, SizesFollowTheDisplayAndButtonsDrawImageLabelOrIcon)
             group.looks[index] = look;
             Canvas face(c.width, c.height);
             renderSkinButton(face.dc(), c.width, c.height, slot, group, index);
-            looks.insert(face.row(c.height / 2));
+            looks.insert(face.rows(c.height / 2, c.height / 2 + 1));
         }
         EXPECT_EQ(3u, looks.size());
         Canvas canvas(c.width, c.height + 6);
@@ -445,10 +446,7 @@ TEST_F(HighContrastTest, EveryWindowDrawsInTheThemesColoursAndFollowsEachSwitchA
         HDC dc = GetDC(views[view].window);
         BitBlt(canvas.dc(), 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
         ReleaseDC(views[view].window, dc);
-        std::vector<COLORREF> pixels;
-        for (int i = 0; i < r.right * r.bottom; ++i)
-            pixels.push_back(canvas.pixel(i % r.right, i / r.right));
-        return pixels;
+        return canvas.rows(0, r.bottom);
     };
     // However often the controls repaint, each window holds one brush for
     // them, in the colour they lie on; all go with the window. The skin's

@@ -11,8 +11,7 @@ class QoviBankTest : public StoreTest {
 protected:
     long qovibank(const std::wstring& arguments, std::string* output = nullptr)
     {
-        std::string ignored;
-        return run(exe(L"qovibank.exe"), arguments, output ? output : &ignored);
+        return run(exe(L"qovibank.exe"), arguments, output);
     }
     std::wstring input(const wchar_t* name, const std::string& bytes)
     {
@@ -41,27 +40,18 @@ protected:
     long qovibankWithClosedOutput(const std::wstring& arguments, std::string& errors)
     {
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        STARTUPINFOW startup = {sizeof startup};
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        CreatePipe(&readEnd, &startup.hStdOutput, &inherit, 0);
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        CreatePipe(&readEnd, &writeEnd, &inherit, 0);
         CloseHandle(readEnd);
-        std::wstring errorFile = root.file(L"err.txt");
-        startup.hStdError =
-            CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-        std::wstring commandLine = quoted(exe(L"qovibank.exe")) + L" " + arguments;
-        PROCESS_INFORMATION info = {};
-        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                       &info);
-        CloseHandle(startup.hStdOutput);
-        CloseHandle(startup.hStdError);
-        DWORD code = 99;
-        WaitForSingleObject(info.hProcess, 60000);
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-        errors = qovitest::readFileBytes(errorFile);
-        return static_cast<long>(code);
+        HANDLE errorFile =
+            CreateFileW(root.file(L"err.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        qovitest::ChildProcess child;
+        EXPECT_TRUE(child.start(exe(L"qovibank.exe"), arguments, writeEnd, errorFile));
+        CloseHandle(writeEnd);
+        CloseHandle(errorFile);
+        const long code = child.wait(60000);
+        errors = qovitest::readFileBytes(root.file(L"err.txt"));
+        return code;
     }
 };
 

@@ -111,7 +111,8 @@ TEST_F(StoreProcessTest, ParallelImportsThroughAnySpellingWaitForTheLockAndAddEa
     }
     ASSERT_EQ(COMMON_OK, user()->load(1));
     const std::wstring spellings[] = {root.path(), otherDrive(root.path()), root.path()};
-    ASSERT_TRUE(qovitest::fileExists(spellings[1] + L"\\accounts0.csv")) << qovitest::narrow(spellings[1]);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((spellings[1] + L"\\accounts0.csv").c_str()))
+        << qovitest::narrow(spellings[1]);
 
     // The store's test build counts into these each process that finds a
     // lock busy, and each that reaches its save, which then waits for the gate.
