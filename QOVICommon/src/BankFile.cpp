@@ -21,6 +21,8 @@ using nlohmann::json;
 static const wchar_t kSource[] = L".\\QOVICommon\\src\\BankFile";
 static const char kFormatName[] = "QOVI password bank";
 static const char kCipher[] = "AES-256-GCM";
+// A header is a few hundred bytes; anything longer is not one of ours.
+static const size_t kMaxHeader = 16384;
 // Far beyond any real bank (ten thousand sites take about 3 MB); a larger
 // file is not read into memory.
 static const LONGLONG kMaxFileSize = 0x40000000;
@@ -117,7 +119,11 @@ Fingerprint fingerprintOf(const std::string& bytes)
 }
 
 // Reads into what the buffer already holds (ciphertext of an earlier read
-// or save): only bytes beyond its present size are filled first.
+// or save): only bytes beyond its present size are filled first. A buffer
+// too small is made anew, the old one wiped (a save that failed halfway
+// may have left plain text in it), with room for a larger header: a save
+// reads the file into its buffer and then writes its plain text there, so
+// the buffer a bank's first save makes serves every save after it.
 FileStatus readAll(const std::wstring& path, std::string& bytes)
 {
     Handle file(openForReading(path));
@@ -129,6 +135,11 @@ FileStatus readAll(const std::wstring& path, std::string& bytes)
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileSize) {
         bytes.clear();
         return FileStatus::IoError;
+    }
+    if (bytes.capacity() < static_cast<size_t>(size.QuadPart)) {
+        wipe(bytes);
+        std::string().swap(bytes);
+        bytes.reserve(static_cast<size_t>(size.QuadPart) + kMaxHeader);
     }
     bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;

@@ -25,8 +25,6 @@ namespace qovi {
 
 // The version written; every older one is still read (BankFormat.h).
 const int kFormatVersion = 3;
-// A header is a few hundred bytes; anything longer is not one of ours.
-const size_t kMaxHeader = 16384;
 
 enum class FileStatus {
     Ok,

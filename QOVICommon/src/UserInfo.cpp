@@ -179,10 +179,9 @@ void QOVIUserInfo::Impl::payload(std::string& text)
         size += site->impl()->recordBytes();
     // The exact size, and room for the tag the encryption appends: the
     // buffer does not grow while it holds plain text, so no copy of it is
-    // left unwiped. The next save first reads the whole file into it, so
-    // there is room for a header too: it is then filled, not made anew.
+    // left unwiped.
     text.clear();
-    text.reserve(size + qovi::kTagSize + qovi::kMaxHeader);
+    text.reserve(size + qovi::kTagSize);
     qovi::encodeSettings(pwdBankEnable, bubbleEnable, sites.size(), text);
     for (QOVIWebItem* site : sites)
         site->impl()->appendRecord(text);
