@@ -1,7 +1,10 @@
-// What the windows show after a save that merged what another program saved
-// meanwhile.
+// What the windows show after saves: the bank as saved when another program
+// saved meanwhile, and a bank of a hundred thousand sites kept whole through
+// a deletion of scattered sites.
 #include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include "ListView.h"
 #include "UiFixture.h"
 
 using namespace qovitest;
@@ -88,6 +91,40 @@ TEST_F(SavedBankTest, AfterAMergedSaveTheWindowsShowTheSavedBank)
     Stored bank = stored();
     EXPECT_EQ(Strings({L"beta3", L"gamma"}), bank.sites);
     EXPECT_EQ(Strings(), bank.inputs[L"beta3"]);
+}
+
+// A hundred thousand sites list in store order; all but a thousand
+// scattered ones selected (Ctrl+A, then a thousand clicks off), deleted and
+// applied leave exactly those thousand in the store, each with its own
+// password, so that a mix-up between sites shows.
+TEST_F(SavedBankTest, AHundredThousandSitesKeepExactlyTheScatteredOnesNotDeleted)
+{
+    const int count = 100000;
+    std::vector<QOVINewWebItem> sites;
+    for (int i = 0; i < count; ++i)
+        sites.push_back(site(L"site" + std::to_wstring(i), {{L"p1", L"pass", L"password", L"pw" + std::to_wstring(i)}}));
+    store(sites);
+    openMainWindow(1);
+    ASSERT_EQ(count, rowCount(siteList()));
+    Strings kept;
+    selectAllRows(siteList());  // what Ctrl+A does
+    for (int row = 37; row < count; row += 100) {
+        ListView_SetItemState(siteList(), row, 0, LVIS_SELECTED);
+        kept.push_back(L"site" + std::to_wstring(row));
+    }
+    ASSERT_EQ(count - 1000, selectedCount(siteList()));
+    {
+        ModalAnswerer answerer;
+        answerer.expectBox(IDOK).expectBox(IDOK);  // the deletion's question, Apply's information
+        click(AppGlobals.hSiteListPage, IDC_SITE_LIST_DELETE);
+        EXPECT_EQ(kept, siteRows());
+        EXPECT_EQ(kept, siteElements());
+        click(AppGlobals.hMainDialog, IDC_MAIN_APPLY);
+    }
+    Stored saved = stored();
+    EXPECT_EQ(kept, saved.sites);
+    for (const std::wstring& name : kept)
+        ASSERT_EQ(Strings({L"pass|p1|password|pw" + name.substr(4)}), saved.inputs[name]) << narrow(name);
 }
 
 }  // namespace
