@@ -40,11 +40,9 @@ TempFolder::~TempFolder()
 ScopedEnvironment::ScopedEnvironment(const std::wstring& name, const std::wstring& value) : name_(name)
 {
     wchar_t buffer[32768];
-    DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 32768);
-    if (length > 0 && length < 32768) {
-        hadOld_ = true;
-        old_.assign(buffer, length);
-    }
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 32768);
+    hadOld_ = length > 0 && length < 32768;
+    old_.assign(buffer, hadOld_ ? length : 0);
     SetEnvironmentVariableW(name.c_str(), value.c_str());
 }
 
@@ -145,8 +143,7 @@ std::string sealedBankFile(int version, const std::string& content)
 
 void pumpMessages(DWORD quietMs, DWORD maxMs)
 {
-    DWORD start = GetTickCount();
-    DWORD lastMessage = start;
+    DWORD start = GetTickCount(), lastMessage = start;
     for (;;) {
         MSG msg;
         bool any = false;

@@ -13,16 +13,10 @@ class BankLoadBoxTest : public UiFixture {};
 
 TEST_F(BankLoadBoxTest, EachLoadOutcomeIsToldAndOnlyAnUnusableBankEndsTheTool)
 {
-    struct Case {
-        const char* what;
-        int damage;  // 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data folder is a file,
-                     // 4 the bank file is missing, 5 the bank file is of a newer version
-        const wchar_t* failCalls;
-        UINT text;
-        int answer;
-        bool opens;
-        const wchar_t* sites;  // what the list shows
-    } cases[] = {
+    // damage: 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data folder is a file, 4 the bank
+    // file is missing, 5 the bank file is of a newer version; sites: what the list shows.
+    struct Case { const char* what; int damage; const wchar_t* failCalls; UINT text; int answer; bool opens;
+                  const wchar_t* sites; } cases[] = {
         {"restored", 1, L"", IDS_BANK_RESTORED, IDOK, true, L"Old "},
         {"nothing readable", 2, L"", IDS_BANK_UNREADABLE, IDOK, true, L""},
         {"busy, retried", 0, L"lock:1", IDS_BANK_BUSY, IDRETRY, true, L"Old New "},

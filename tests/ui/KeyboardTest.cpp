@@ -16,17 +16,12 @@ using namespace qovitest;
 namespace {
 
 enum { CTRL = 1, SHIFT = 2, ALT = 4 };
-struct KeyPress {
-    UINT key;
-    int held;  // CTRL, SHIFT, ALT
-};
+struct KeyPress { UINT key; int held; };  // held: CTRL, SHIFT, ALT
 
 enum class Start { Settings, Sites, Editor };
 
 // A message box (its text) or, with text 0, a dialog, and the button that answers it.
-struct Modal {
-    int text, button;
-};
+struct Modal { int text, button; };
 
 // The name a screen reader gets through Microsoft Active Accessibility. Wine
 // names an edit by the label before it but not a list view, which Windows
@@ -57,10 +52,7 @@ std::wstring accessibleName(HWND control)
 // Public: the table's checks reach it through a reference.
 class KeyboardTest : public UiFixture {
 public:
-    void SetUp() override
-    {
-        store({site(L"Alpha"), site(L"Beta"), site(L"Bravo")});
-    }
+    void SetUp() override { store({site(L"Alpha"), site(L"Beta"), site(L"Bravo")}); }
     void open(Start start)
     {
         openMainWindow(start == Start::Settings ? 0 : 1);
@@ -87,9 +79,8 @@ public:
     {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_CONTROL] = (keyPress.held & CTRL) ? 0x80 : 0;
-        keys[VK_SHIFT] = (keyPress.held & SHIFT) ? 0x80 : 0;
-        keys[VK_MENU] = (keyPress.held & ALT) ? 0x80 : 0;
+        for (auto [key, bit] : {std::pair<int, int>{VK_CONTROL, CTRL}, {VK_SHIFT, SHIFT}, {VK_MENU, ALT}})
+            keys[key] = (keyPress.held & bit) ? 0x80 : 0;
         SetKeyboardState(keys);
         const bool alt = (keyPress.held & ALT) != 0;
         const LPARAM down = 1 | (MapVirtualKeyW(keyPress.key, MAPVK_VK_TO_VSC) << 16) | (alt ? 1 << 29 : 0);
@@ -194,12 +185,9 @@ TEST_F(KeyboardTest, KeysDoWhatTheirWindowsPromise)
         const int helpsBefore = countInLog("OnQOVIHelp Start");
         {
             ModalAnswerer answerer;
-            for (const Modal& modal : c.modals) {
-                if (modal.text)
-                    answerer.expectBox(modal.button, L"", text(modal.text));
-                else
-                    answerer.expectDialog([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
-            }
+            for (const Modal& modal : c.modals)
+                modal.text ? answerer.expectBox(modal.button, L"", text(modal.text))
+                           : answerer.expectDialog([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
             for (size_t i = 0; i < c.keys.size(); ++i) {
                 press(c.keys[i]);
                 if (i < c.trail.size() && c.trail[i]) {

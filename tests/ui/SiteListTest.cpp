@@ -193,7 +193,7 @@ TEST_F(SiteListTest, OpeningShowsTheSingleSelectedSiteAndLeavingWipesThePendingP
 // Save; Cancel, or a selection emptied under the question, removes nothing.
 TEST_F(SiteListTest, EditDialogListsTheFirstUserNameAndPasswordItemsAndRemovesRowsWithTheirItems)
 {
-    const std::wstring U = L"<user name>", P = L"<password>";
+    const std::wstring U = text(IDS_ROW_USER_NAME), P = text(IDS_ROW_PASSWORD);
     const int EMPTIED = 0;  // OK pressed after the selection was emptied
     const struct {
         std::vector<QOVINewInputItem> inputs;
@@ -216,8 +216,7 @@ TEST_F(SiteListTest, EditDialogListsTheFirstUserNameAndPasswordItemsAndRemovesRo
          {0}, IDOK, {}},
     };
     std::vector<std::vector<QOVINewInputItem>> inputSets;
-    for (const auto& c : cases)
-        inputSets.push_back(c.inputs);
+    std::transform(std::begin(cases), std::end(cases), std::back_inserter(inputSets), [](auto& c) { return c.inputs; });
     openSites(inputSets);
     AppGlobals.selectedInputName = AppGlobals.selectedInputValue = L"opened for another site";
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -226,13 +225,8 @@ TEST_F(SiteListTest, EditDialogListsTheFirstUserNameAndPasswordItemsAndRemovesRo
         openEditorOn(static_cast<int>(i));
         EXPECT_EQ(L"", AppGlobals.selectedInputName + AppGlobals.selectedInputValue);
         std::vector<Strings> rows;
-        for (int row = 0; row < rowCount(inputList()); ++row) {
-            rows.push_back({});
-            for (int column : {0, 1, 2}) {
-                const std::wstring cell = rowText(inputList(), row, column);
-                rows.back().push_back(cell == text(IDS_ROW_USER_NAME) ? U : cell == text(IDS_ROW_PASSWORD) ? P : cell);
-            }
-        }
+        for (int row = 0; row < rowCount(inputList()); ++row)
+            rows.push_back({rowText(inputList(), row, 0), rowText(inputList(), row, 1), rowText(inputList(), row, 2)});
         EXPECT_EQ(c.rows, rows);
         EXPECT_EQ(c.elements, inputElements());
         EXPECT_EQ(0, firstSelectedRow(inputList()));

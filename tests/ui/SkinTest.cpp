@@ -26,11 +26,7 @@ public:
         SelectObject(dc_, bitmap_);
         std::fill(bits_, bits_ + width * height, (GetRValue(FILL) << 16) | (GetGValue(FILL) << 8) | GetBValue(FILL));
     }
-    ~Canvas()
-    {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
+    ~Canvas() { DeleteDC(dc_), DeleteObject(bitmap_); }
     HDC dc() const { return dc_; }
     COLORREF pixel(int x, int y) const
     {
@@ -159,7 +155,9 @@ TEST_F(SkinButtonTest, SizesFollowTheDisplayAndButtonsDrawImageLabelOrIcon)
     store({site(L"mail")});
     const int savedHeight = AppGlobals.titleFontHeight;
     std::map<std::string, int> measured;  // at 96 DPI; then the 144 DPI ones must be half as large again
-    for (float scale : {1.0f, 1.5f}) {
+    for (float scale : {1.0f, 1.5f}) {  // the windows stay open for the buttons
+        closeEditor();
+        closeMainWindow();
         AppGlobals.titleFontHeight = titleFontHeightFor(int(96 * scale), int(96 * scale));
         openMainWindow(1);
         AppGlobals.dpiScale = scale;  // as the display would give it
@@ -185,14 +183,8 @@ TEST_F(SkinButtonTest, SizesFollowTheDisplayAndButtonsDrawImageLabelOrIcon)
         GetClientRect(inputList(), &list);
         EXPECT_LE((ListView_GetColumnWidth(inputList(), 0) + ListView_GetColumnWidth(inputList(), 2)) / scale,
                   list.right) << "no row wider than the list at 96 DPI";
-        closeEditor();
-        closeMainWindow();
     }
     AppGlobals.titleFontHeight = savedHeight;
-    AppGlobals.dpiScale = 1.0f;
-
-    openMainWindow(1);
-    openEditorOn(0);
     enum Label { NONE, BLACK, GREY, NO_IMAGE };  // NO_IMAGE: black, the normal image missing
     const HWND footer = AppGlobals.hMainDialog, list = AppGlobals.hSiteListPage;
     const struct {
@@ -237,17 +229,12 @@ TEST_F(SkinButtonTest, SizesFollowTheDisplayAndButtonsDrawImageLabelOrIcon)
         EXPECT_EQ(3u, looks.size());
         Canvas canvas(c.width, c.height + 6);
         renderSkinButton(canvas.dc(), c.width, c.height, slot, group, index);
-        const int x = c.width / 2;
         EXPECT_EQ(c.label != NO_IMAGE, canvas.pixel(0, c.height / 2) != FILL) << "the image's border";
-        int rows = 0;
-        while (rows < 6 && canvas.pixel(x, c.height + rows) != FILL)
-            ++rows;
-        below[c.what] = rows;
+        below[c.what] = canvas.boxOf([](COLORREF p) { return p != FILL; }, 0).bottom - c.height;
         const RECT dark = canvas.boxOf(isDark, 3);
         EXPECT_EQ(c.label == BLACK || c.label == NO_IMAGE, dark.left < dark.right);
         if (c.label == GREY) {
-            const RECT grey = canvas.boxOf(isGrey, 3);
-            EXPECT_LT(grey.left, grey.right);
+            EXPECT_GT(canvas.boxOf(isGrey, 3).right, 0);
         } else if (c.label != NONE) {
             EXPECT_NEAR(c.width / 2.0, (dark.left + dark.right) / 2.0, 2.5);
             EXPECT_NEAR(c.height / 2.0, (dark.top + dark.bottom) / 2.0, 3.0);

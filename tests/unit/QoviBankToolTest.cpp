@@ -31,7 +31,7 @@ protected:
     std::wstring bankText()
     {
         EXPECT_EQ(COMMON_OK, reload());
-        std::wstring text = describe(user());
+        std::wstring text = describe();
         QOVIUserInfoManager::releaseUsers();
         return text;
     }
@@ -72,13 +72,8 @@ TEST_F(QoviBankTest, ImportAddsNewAccountsKeepsOrReplacesSavedOnesAndRefusalsCha
                                L"  (user|username|text|alice)\n  (pass|password|password|pw-a)\n"
                                L"[Beta|https://b.example|loginForm|login]\n  (user|username|text|bob)\n";
     const std::wstring gamma = L"[Gamma|https://c.example||]\n  (|password|password|pw-c)\n";
-    struct Case {
-        const wchar_t* options;
-        std::string file;
-        long code;
-        std::string output;
-        std::wstring bank;  // empty: the bank file stays byte for byte as it was
-    } cases[] = {
+    // bank: empty when the bank file stays byte for byte as it was.
+    struct Case { const wchar_t* options; std::string file; long code; std::string output; std::wstring bank; } cases[] = {
         {L"", csv, 1,
          "qovibank: FILE: line 3: already saved with a different password: kept the saved one\n" + reports +
              "1 site added.\n" + unchanged + "1 already saved with a different password: kept the saved one.\n" + rest,
@@ -190,14 +185,9 @@ TEST_F(QoviBankTest, ListShowsOneLinePerSiteButNoPasswordOutputFailuresFailAndSe
 // whenever no bank could be loaded, list and export included.
 TEST_F(QoviBankTest, CommandsSayWhatTheLoadFoundAndFailWithoutABank)
 {
-    struct Case {
-        const char* what;
-        const wchar_t* failCalls;
-        int damage;  // 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data root is a file
-        const wchar_t* command;
-        long exitCode;
-        const char* says;
-    } cases[] = {
+    // damage: 0 none, 1 the bank file, 2 the bank file and its backup, 3 the data root is a file.
+    struct Case { const char* what; const wchar_t* failCalls; int damage; const wchar_t* command; long exitCode;
+                  const char* says; } cases[] = {
         {"restored", L"", 1, L"list", 0, "the previous saved state was restored"},
         {"nothing readable", L"", 2, L"export", 4, "no earlier saved state could be read"},
         {"busy", L"lock:1", 0, L"list", 4, "another program is using it"},

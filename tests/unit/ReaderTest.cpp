@@ -61,11 +61,7 @@ const wchar_t kUnknownVersion[] = L"line 1: a version of the export format this 
 
 // The exports of browsers and password managers in their quoting styles, our
 // own CSV and JSON, and files refused as a whole, with what each reads as.
-const struct KnownFile {
-    const wchar_t* path;
-    std::string content;
-    std::wstring expected;
-} kKnownFiles[] = {
+const struct KnownFile { const wchar_t* path; std::string content; std::wstring expected; } kKnownFiles[] = {
     {L"chrome.csv", "name,url,username,password,note\r\nMail,https://m.example/login,alice,pw1,\"a, note\"\r\n",
      login(L"2 Mail|https://m.example/login", L"alice", L"pw1")},
     {L"firefox.csv",

@@ -44,11 +44,11 @@ protected:
         ASSERT_EQ(COMMON_OK, user()->load(1));
         ASSERT_EQ(COMMON_OK, bank()->addWebItem(loginSite(L"Keep", L"https://keep.example", L"kim", L"first")));
         ASSERT_EQ(COMMON_OK, user()->save(1));
-        first = describe(user());
+        first = describe();
         bank()->modifyInputItemValue(L"Keep", L"password", L"pass", L"second");
         bank()->addWebItem(loginSite(L"Two", L"https://two.example", L"tom", L"t2"));
         ASSERT_EQ(COMMON_OK, user()->save(1));
-        second = describe(user());
+        second = describe();
     }
 
     QOVILoadOutcome outcome() { return user()->getLastLoadReport().outcome; }
@@ -100,11 +100,7 @@ TEST_F(StoreFileTest, NothingSecretIsReadableOnDisk)
 TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGenerationOrAnEmptyBank)
 {
     enum Backup { Readable, Missing, Damaged };
-    struct Trial {
-        std::string what;
-        std::function<std::string(std::string)> damage;
-        Backup backup;
-    };
+    struct Trial { std::string what; std::function<std::string(std::string)> damage; Backup backup; };
     auto notABank = [](std::string) { return std::string("name,url\nx,y\n"); };
     std::vector<Trial> trials = {
         {"version made 4", [](std::string b) { b[b.find("\"version\":") + 10] = '4'; return b; }, Readable},
@@ -137,7 +133,7 @@ TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGenerationOrAnEmptyBank
         const bool restored = trial.backup == Readable;
         EXPECT_EQ(restored ? COMMON_OK : COMMON_ERR_CORRUPT, reload());
         EXPECT_EQ(restored ? QOVI_LOAD_RESTORED : QOVI_LOAD_NOTHING_READABLE, outcome());
-        EXPECT_EQ(restored ? first : L"pwdbank=1 bubble=1\n", describe(user()));
+        EXPECT_EQ(restored ? first : L"pwdbank=1 bubble=1\n", describe());
         const QOVILoadReport& report = user()->getLastLoadReport();
         EXPECT_EQ(damaged, qovitest::readFileBytes(report.keptAside)) << qovitest::narrow(report.keptAside);
         // Two saves then keep what was restored plus both changes, and load
@@ -146,9 +142,9 @@ TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGenerationOrAnEmptyBank
         ASSERT_EQ(COMMON_OK, user()->save(1));
         bank()->modifyInputItemValue(L"Keep", L"username", L"user", L"kim2");
         ASSERT_EQ(COMMON_OK, user()->save(1));
-        const std::wstring saved = describe(user());
+        const std::wstring saved = describe();
         ASSERT_EQ(COMMON_OK, reload());
-        EXPECT_EQ(saved, describe(user()));
+        EXPECT_EQ(saved, describe());
         EXPECT_EQ(QOVI_LOAD_OK, outcome());
         EXPECT_EQ(restored ? L"kim2" : L"<none>", value(L"Keep", 0));
         EXPECT_EQ(restored ? L"first" : L"<none>", value(L"Keep", 1));
@@ -162,14 +158,11 @@ TEST_F(StoreFileTest, DamagedBankFileGivesBackThePreviousGenerationOrAnEmptyBank
 // generation before.
 TEST_F(StoreFileTest, FileDamagedAfterTheLoadIsNeverMadeTheBackup)
 {
-    struct Case {
-        const char* what;
-        std::string (*damage)(std::string);
-    } cases[] = {
+    const struct { const char* what; std::string (*damage)(std::string); } cases[] = {
         {"garbage", [](std::string) { return std::string("garbage"); }},
         {"one bit of the content", [](std::string b) { b[b.size() - 40] ^= 1; return b; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         startAfresh();
         saveTwoGenerations();
@@ -213,11 +206,11 @@ TEST_F(StoreFileTest, OlderVersionsLoadAndANewerVersionIsLeftAlone)
         ASSERT_TRUE(qovitest::writeFileBytes(bankFile(),
                                              qovitest::sealedBankFile(version, version == 1 ? firstVersion : secondVersion)));
         ASSERT_EQ(COMMON_OK, reload()) << version;
-        EXPECT_EQ(expected, describe(user()));
+        EXPECT_EQ(expected, describe());
         ASSERT_EQ(COMMON_OK, user()->save(1));
         EXPECT_EQ(std::string::npos, qovitest::readFileBytes(bankFile()).find("\"version\":" + std::to_string(version)));
         ASSERT_EQ(COMMON_OK, reload());
-        EXPECT_EQ(expected, describe(user()));
+        EXPECT_EQ(expected, describe());
     }
 
     ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), qovitest::sealedBankFile(4, "a later version's content")));
@@ -249,11 +242,11 @@ TEST_F(StoreFileTest, EveryFailingCallOfASaveOrLoadLosesNoGeneration)
                 else
                     saveTwoGenerations();
                 // The generations a new process may find afterwards.
-                const std::wstring before = step == FirstSave ? describe(user()) : step == LoadDamaged ? first : second;
+                const std::wstring before = step == FirstSave ? describe() : step == LoadDamaged ? first : second;
                 std::wstring after = before;
                 if (save) {
                     bank()->addWebItem(loginSite(L"New", L"https://new.example", L"nia", L"n1"));
-                    after = describe(user());
+                    after = describe();
                 } else {
                     if (step == LoadDamaged)
                         ASSERT_TRUE(qovitest::writeFileBytes(bankFile(), "damaged"));
@@ -269,14 +262,14 @@ TEST_F(StoreFileTest, EveryFailingCallOfASaveOrLoadLosesNoGeneration)
                 }
                 succeeded = save ? result == COMMON_OK : outcome() == QOVI_LOAD_OK || outcome() == QOVI_LOAD_RESTORED;
                 if (!save && succeeded)
-                    EXPECT_EQ(before, describe(user()));
+                    EXPECT_EQ(before, describe());
                 for (const auto& file : files) {
                     if (!save && !succeeded)
                         EXPECT_TRUE(holding(snapshot(userFolder()), file.second, false)) << "a failed load lost a file";
                 }
 
                 reload();
-                std::wstring found = describe(user());
+                std::wstring found = describe();
                 if (save)
                     EXPECT_EQ(QOVI_LOAD_OK, outcome()) << "a failed save left the bank to be restored";
                 if (save && succeeded)

@@ -17,11 +17,7 @@ namespace storetest {
 // process would.
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QOVIUserInfoManager::releaseUsers();
-        QOVILog::endLog();
-    }
+    void SetUp() override { TearDown(); }
     void TearDown() override
     {
         QOVIUserInfoManager::releaseUsers();
@@ -81,6 +77,20 @@ protected:
         }
         return text;
     }
+    // The whole bank as text, for comparing two banks field by field.
+    std::wstring describe()
+    {
+        std::wstring text = L"pwdbank=" + std::to_wstring(user()->getPWDBankEnable()) +
+                            L" bubble=" + std::to_wstring(user()->getBubbleEnable()) + L"\n";
+        for (QOVIWebItem* site : sites()) {
+            text += L"[" + site->getstrWebName() + L"|" + site->getstrURL() + L"|" + site->getstrFormId() + L"|" +
+                    site->getstrFormName() + L"]\n";
+            for (QOVIInputItem* item : inputs(site->getstrWebName()))
+                text += L"  (" + item->getstrId() + L"|" + item->getstrName() + L"|" + item->getstrType() + L"|" +
+                        item->getstrValue() + L")\n";
+        }
+        return text;
+    }
 
     qovitest::TempFolder root;
     qovitest::ScopedEnvironment dataDir{L"QOVI_DATA_DIR", root.path()};
@@ -94,25 +104,6 @@ inline QOVINewWebItem loginSite(const std::wstring& name, const std::wstring& ur
 {
     return QOVINewWebItem{name, url, L"loginForm", L"login",
                           {{L"user", L"username", L"text", user}, {L"pass", L"password", L"password", password}}};
-}
-
-// The whole bank as text, for comparing two banks field by field.
-inline std::wstring describe(QOVIUserInfo* user)
-{
-    std::wstring text = L"pwdbank=" + std::to_wstring(user->getPWDBankEnable()) +
-                        L" bubble=" + std::to_wstring(user->getBubbleEnable()) + L"\n";
-    std::vector<QOVIWebItem*> sites;
-    user->getPWDBankInfo()->getWebItems(sites, L"", L"");
-    for (QOVIWebItem* site : sites) {
-        text += L"[" + site->getstrWebName() + L"|" + site->getstrURL() + L"|" + site->getstrFormId() + L"|" +
-                site->getstrFormName() + L"]\n";
-        std::vector<QOVIInputItem*> items;
-        user->getPWDBankInfo()->getInputItems(items, site->getstrWebName());
-        for (QOVIInputItem* item : items)
-            text += L"  (" + item->getstrId() + L"|" + item->getstrName() + L"|" + item->getstrType() + L"|" +
-                    item->getstrValue() + L")\n";
-    }
-    return text;
 }
 
 // Runs a program to its end; returns its exit code.

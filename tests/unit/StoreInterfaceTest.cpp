@@ -10,7 +10,7 @@ namespace {
 TEST_F(StoreTest, NewUserHasDefaultsAndAFolderInTheDataRoot)
 {
     ASSERT_EQ(COMMON_OK, user()->load(1));
-    EXPECT_EQ(L"pwdbank=1 bubble=1\n", describe(user()));
+    EXPECT_EQ(L"pwdbank=1 bubble=1\n", describe());
     EXPECT_FALSE(user()->getUserName().empty());
     EXPECT_EQ(0u, bankFile().find(root.path() + L"\\")) << qovitest::narrow(bankFile());
     EXPECT_EQ(0, createQOVIAppUserDirectory());
@@ -21,10 +21,7 @@ TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoadAndChangesWaitForTheSave)
 {
     const std::wstring long259(259, L'\u00e9');
     const std::wstring longAscii(259, L'x');
-    struct Case {
-        const char* what;
-        QOVINewWebItem site;
-    } cases[] = {
+    const struct { const char* what; QOVINewWebItem site; } cases[] = {
         {"plain", loginSite(L"Example", L"https://example.com/login", L"alice", L"S3cret!")},
         {"non-ASCII", {L"\u4f8b\u3048 \u00c4rger \U0001F511", L"https://\u00e4rger.de/\u767b\u5f55?x=1&y=\"2\"",
                        L"f\u00f6rm-\u00df", L"\u0444\u043e\u0440\u043c\u0430",
@@ -40,7 +37,7 @@ TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoadAndChangesWaitForTheSave)
     };
     std::wstring expected = L"pwdbank=0 bubble=0\n";  // as describe() shows a bank
     ASSERT_EQ(COMMON_OK, user()->load(1));
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ASSERT_EQ(COMMON_OK, bank()->addWebItem(c.site)) << c.what;
         const QOVINewWebItem& w = c.site;
         expected += L"[" + w.webName + L"|" + w.url + L"|" + w.formId + L"|" + w.formName + L"]\n";
@@ -51,27 +48,22 @@ TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoadAndChangesWaitForTheSave)
     user()->setBubbleEnable(0);
     ASSERT_EQ(COMMON_OK, user()->save(1));
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(expected, describe(user()));
+    EXPECT_EQ(expected, describe());
 
     // Changes stay in memory until a save.
     user()->setBubbleEnable(1);
     ASSERT_EQ(COMMON_OK, bank()->modifyInputItemValue(L"Example", L"password", L"pass", L"changed"));
     ASSERT_EQ(COMMON_OK, bank()->modifyWebItemName(L"Example", L"Renamed"));
     ASSERT_EQ(COMMON_OK, reload());
-    EXPECT_EQ(expected, describe(user()));
+    EXPECT_EQ(expected, describe());
 }
 
 // Input item keys as the site editor passes them: (name, id), (name, ""),
 // ("", name), and the fallbacks for nameless items.
 TEST_F(StoreTest, KeysFindTheItemTheCallerMeant)
 {
-    struct Case {
-        const char* what;
-        const wchar_t* key1;
-        const wchar_t* key2;
-        COMMON_RESULT result;
-        int changed;  // index of the item that must change, -1 for none
-    } cases[] = {
+    // changed: the index of the item that must change, -1 for none.
+    struct Case { const char* what; const wchar_t* key1; const wchar_t* key2; COMMON_RESULT result; int changed; } cases[] = {
         {"name and id", L"password", L"pass", COMMON_OK, 1},
         {"name, no id", L"username", L"", COMMON_OK, 0},
         {"no name, the name second", L"", L"password", COMMON_OK, 1},
@@ -153,7 +145,7 @@ TEST_F(StoreTest, ObjectsNameExactlyWhatWasListedAndOutliveTheirRemoval)
     EXPECT_EQ(L"pwdbank=1 bubble=1\n[" + longName + L"|https://long.example|f|login]\n  (|pw|password|new)\n[" +
                   longName + L"2|https://o.example|loginForm|login]\n  (user|username|text|olga)\n"
                   L"  (pass|password|password|po)\n",
-              describe(user()));
+              describe());
     EXPECT_EQ(COMMON_OK, bank()->removeWebItem(sites()[1]));
     EXPECT_EQ(1u, sites().size());
 }
@@ -205,11 +197,7 @@ TEST_F(StoreTest, SameAccountSavedTwiceIsFoundByAllSevenKeys)
     bank()->addWebItem(loginSite(L"Mail", L"https://mail.example", L"alice", L"pw"));
     bank()->addWebItem(loginSite(L"Gone", L"https://gone.example", L"gina", L"pw"));
     bank()->removeWebItem(L"Gone", L"");
-    struct Case {
-        const char* what;
-        const wchar_t* keys[7];
-        int expected;
-    } cases[] = {
+    struct Case { const char* what; const wchar_t* keys[7]; int expected; } cases[] = {
         {"all equal", {L"https://mail.example", L"loginForm", L"login", L"user", L"username", L"text", L"alice"}, 1},
         {"password item too", {L"https://mail.example", L"loginForm", L"login", L"pass", L"password", L"password", L"pw"}, 1},
         {"other URL", {L"https://mail.example/", L"loginForm", L"login", L"user", L"username", L"text", L"alice"}, 0},

@@ -24,45 +24,35 @@ class StoreProcessTest : public StoreTest {};
 TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
 {
     typedef std::vector<QOVIWebItem*> Held;
-    struct Case {
-        const char* what;
-        const wchar_t* theirs;
-        void (*ours)(QOVIPasswordBank*, QOVIUserInfo*, const Held&);
-        const wchar_t* expected;  // settings, then each site's name and values
-    } cases[] = {
+    // ours: what this process does to the bank, the user and the sites it holds; expected: the
+    // settings, then each site's name and values.
+    struct Case { const char* what; const wchar_t* theirs; void (*ours)(QOVIPasswordBank*, QOVIUserInfo*, const Held&);
+                  const wchar_t* expected; } cases[] = {
         {"their addition and setting, our rename", L"add F https://F fu fp bubble 1",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held&) { b->modifyWebItemName(L"A", L"A2"); },
-         L"11 A2,u,p B,u,p C,u,p D,u,p E,u,p F,fu,fp"},
+         [](auto b, auto, auto&) { b->modifyWebItemName(L"A", L"A2"); }, L"11 A2,u,p B,u,p C,u,p D,u,p E,u,p F,fu,fp"},
         {"they switch the bubble on, we the bank off", L"bubble 1",
-         [](QOVIPasswordBank*, QOVIUserInfo* u, const Held&) { u->setPWDBankEnable(0); },
-         L"00 A,u,p B,u,p C,u,p D,u,p E,u,p"},
+         [](auto, auto u, auto&) { u->setPWDBankEnable(0); }, L"00 A,u,p B,u,p C,u,p D,u,p E,u,p"},
         // The bubble tells of the bank: never saved on with the bank off.
         {"they switch the bank off, we the bubble on", L"pwdbank 0",
-         [](QOVIPasswordBank*, QOVIUserInfo* u, const Held&) { u->setBubbleEnable(1); },
-         L"00 A,u,p B,u,p C,u,p D,u,p E,u,p"},
+         [](auto, auto u, auto&) { u->setBubbleEnable(1); }, L"00 A,u,p B,u,p C,u,p D,u,p E,u,p"},
         // Each of this process's sites is found once, by its uid.
         {"their removals around their change, our change of the last", L"remove B remove D value C password pass c2",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held& held) {
+         [](auto b, auto, auto& held) {
              std::vector<QOVIInputItem*> items;
              b->getInputItems(items, held[4]);
              b->modifyInputItemValue(held[4], items[1], L"e2");
          },
          L"10 A,u,p C,u,c2 E,u,e2"},
         {"their value change and rename, our item removal", L"value A password pass a2 rename B B2",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held&) { b->removeInputItem(L"A", L"username", L""); },
-         L"10 A,a2 B2,u,p C,u,p D,u,p E,u,p"},
+         [](auto b, auto, auto&) { b->removeInputItem(L"A", L"username", L""); }, L"10 A,a2 B2,u,p C,u,p D,u,p E,u,p"},
         {"both add a site of one name", L"add N https://n1 n1 p1",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held&) {
-             b->removeWebItem(L"B", L"");
-             b->addWebItem(loginSite(L"N", L"https://n2", L"n2", L"p2"));
-         },
+         [](auto b, auto, auto&) { b->removeWebItem(L"B", L""), b->addWebItem(loginSite(L"N", L"https://n2", L"n2", L"p2")); },
          L"10 A,u,p C,u,p D,u,p E,u,p N,n1,p1 N (2),n2,p2"},
         {"they remove a site we changed", L"remove A",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held&) { b->modifyInputItemValue(L"A", L"username", L"", L"2"); },
+         [](auto b, auto, auto&) { b->modifyInputItemValue(L"A", L"username", L"", L"2"); },
          L"10 B,u,p C,u,p D,u,p E,u,p A,2,p"},
         {"they change a site we remove", L"value A password pass a2",
-         [](QOVIPasswordBank* b, QOVIUserInfo*, const Held&) { b->removeWebItem(L"A", L""); },
-         L"10 B,u,p C,u,p D,u,p E,u,p"},
+         [](auto b, auto, auto&) { b->removeWebItem(L"A", L""); }, L"10 B,u,p C,u,p D,u,p E,u,p"},
     };
     const std::wstring names[] = {L"A", L"B", L"C", L"D", L"E"};
     for (const Case& c : cases) {
@@ -81,10 +71,9 @@ TEST_F(StoreProcessTest, ChangesOfTwoProcessesOneAfterTheOtherAreBothKept)
         ASSERT_EQ(COMMON_OK, user()->save(1));
         EXPECT_EQ(c.expected, brief()) << "in memory";
         EXPECT_EQ(L"A", held[0]->getstrWebName().substr(0, 1));  // held objects stay readable
-        for (QOVIWebItem* site : sites()) {
+        for (QOVIWebItem* site : sites())
             for (size_t i = 0; i < held.size(); ++i)
                 EXPECT_TRUE(site->getstrWebName() != names[i] || site == held[i]) << qovitest::narrow(names[i]);
-        }
         ASSERT_EQ(COMMON_OK, reload());
         EXPECT_EQ(c.expected, brief()) << "on disk";
     }
