@@ -257,9 +257,8 @@ void MainWindowState::switchPage()
 
 void paintMainBackground(HWND dialog, HDC dc)
 {
-    SkinImage background;
-    background.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
-    drawSkinBackground(dialog, dc, background);
+    if (AppGlobals.mainState)
+        drawSkinBackground(dialog, dc, AppGlobals.mainState->background);
 }
 
 POINT centeredPosition(const RECT& reference, int width, int height)
@@ -355,6 +354,7 @@ static void onMainInitDialog(HWND dialog)
     MainWindowState* state = AppGlobals.mainState;
     if (!state)
         return;
+    state->background.load(IDP_MAIN_BACKGROUND, SkinImageKind::Png);
     state->titleFont = createSkinFont(AppGlobals.titleFontHeight, FW_BOLD, skinFaceName);
     SendDlgItemMessageW(dialog, IDC_MAIN_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->titleFont), TRUE);
 }

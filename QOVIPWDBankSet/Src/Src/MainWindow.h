@@ -36,6 +36,9 @@ struct MainWindowState {
     int currentTab = 1;
     HFONT titleFont = nullptr;
     HBRUSH titleBrush = nullptr;
+    // Picture 501, decoded once: besides the dialog's own erases, themed
+    // controls have it draw its background for them at each of their paints.
+    SkinImage background;
     SkinButtonGroup buttons;  // Apply, Close, Help
 };
 

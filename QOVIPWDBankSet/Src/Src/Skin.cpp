@@ -11,33 +11,10 @@ const std::wstring skinFaceName = L"MS Shell Dlg";
 
 // ------------------------------------------------------------- images --
 
-// A bitmap of its own with the source's pixels: GDI+ may go on reading the
-// stream a bitmap was made from, and the stream's block is freed after the load.
-static Gdiplus::Bitmap* copyToOwnedBitmap(Gdiplus::Bitmap& source)
-{
-    const UINT width = source.GetWidth(), height = source.GetHeight();
-    Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-    Gdiplus::BitmapData from = {};
-    if (source.LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &from) != Gdiplus::Ok)
-        return nullptr;
-    Gdiplus::Bitmap* copy = new Gdiplus::Bitmap(static_cast<INT>(width), static_cast<INT>(height),
-                                                PixelFormat32bppARGB);
-    Gdiplus::BitmapData to = {};
-    if (copy->GetLastStatus() == Gdiplus::Ok &&
-        copy->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &to) == Gdiplus::Ok) {
-        for (UINT row = 0; row < height; ++row)
-            memcpy(static_cast<BYTE*>(to.Scan0) + row * to.Stride,
-                   static_cast<const BYTE*>(from.Scan0) + row * from.Stride, width * 4);
-        copy->UnlockBits(&to);
-    } else {
-        delete copy;
-        copy = nullptr;
-    }
-    source.UnlockBits(&from);
-    return copy;
-}
-
-static Gdiplus::Bitmap* decodePngResource(int id)
+// Decodes PNG resource id from a stream over a copy of its bytes; the
+// stream frees the copy when its last reference goes. A copy of the decoded
+// pixels would cost more than the stream they may be read from again.
+static Gdiplus::Bitmap* decodePngResource(int id, IStream** stream)
 {
     HRSRC resource = FindResourceW(AppGlobals.hInstance, MAKEINTRESOURCEW(id), L"PNG");
     if (!resource)
@@ -49,28 +26,26 @@ static Gdiplus::Bitmap* decodePngResource(int id)
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes)
         return nullptr;
-    HGLOBAL block = GlobalAlloc(0, size);
-    if (!block)
-        return nullptr;
-    void* blockBytes = GlobalLock(block);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);  // as CreateStreamOnHGlobal wants it
+    void* blockBytes = block ? GlobalLock(block) : nullptr;
     if (!blockBytes) {
-        GlobalFree(block);
+        if (block)
+            GlobalFree(block);
         return nullptr;
     }
     memcpy(blockBytes, bytes, size);
-
-    Gdiplus::Bitmap* owned = nullptr;
-    IStream* stream = nullptr;
-    if (SUCCEEDED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-        Gdiplus::Bitmap* decoded = Gdiplus::Bitmap::FromStream(stream, FALSE);
-        if (decoded && decoded->GetLastStatus() == Gdiplus::Ok)
-            owned = copyToOwnedBitmap(*decoded);
-        delete decoded;
-        stream->Release();
-    }
     GlobalUnlock(block);
-    GlobalFree(block);
-    return owned;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream))) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    Gdiplus::Bitmap* decoded = Gdiplus::Bitmap::FromStream(*stream, FALSE);
+    if (decoded && decoded->GetLastStatus() == Gdiplus::Ok)
+        return decoded;
+    delete decoded;
+    (*stream)->Release();
+    *stream = nullptr;
+    return nullptr;
 }
 
 void SkinImage::load(int id, SkinImageKind kind)
@@ -79,7 +54,7 @@ void SkinImage::load(int id, SkinImageKind kind)
     Gdiplus::Bitmap* bitmap = nullptr;
     switch (kind) {
     case SkinImageKind::Png:
-        bitmap = decodePngResource(id);
+        bitmap = decodePngResource(id, &stream_);
         break;
     case SkinImageKind::Bitmap:
         if (HBITMAP handle = LoadBitmapW(AppGlobals.hInstance, MAKEINTRESOURCEW(id))) {
@@ -103,6 +78,9 @@ void SkinImage::release()
 {
     delete image_;
     image_ = nullptr;
+    if (stream_)
+        stream_->Release();
+    stream_ = nullptr;
 }
 
 // ---------------------------------------------------- fonts and scaling --

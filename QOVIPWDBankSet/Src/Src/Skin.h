@@ -10,8 +10,9 @@
 
 enum class SkinImageKind { Png = 0, Bitmap = 1, Icon = 2 };
 
-// Holds at most one decoded image and owns it. The bitmap owns its pixels:
-// nothing of the resource, global block or stream it came from stays behind.
+// Holds at most one decoded image and owns it. A PNG's bitmap may go on
+// reading the stream it was made from, so the holder keeps that stream (and
+// the copy of the resource it reads) until the image goes.
 class SkinImage {
 public:
     SkinImage() = default;
@@ -27,6 +28,7 @@ public:
 
 private:
     Gdiplus::Bitmap* image_ = nullptr;
+    IStream* stream_ = nullptr;
 };
 
 // ---------------------------------------------------- fonts and colours --
