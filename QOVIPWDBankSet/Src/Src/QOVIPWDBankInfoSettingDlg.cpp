@@ -66,6 +66,17 @@ void SiteListPageState::followSelection()
 
 void SiteListPageState::setUpSiteList()
 {
+    // Once a session, at start-up, where readers of the suite's log look for
+    // it, although the rows themselves come later.
+    QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
+    buttons.setAvailable(OPEN_SLOT, false);
+    buttons.setAvailable(DELETE_SLOT, false);
+}
+
+// Made with the first rows: nobody sees the page before, and start-up does
+// not wait for them.
+void SiteListPageState::setUpColumns()
+{
     imageList = ImageList_Create(ROW_ICON_SIZE, ROW_ICON_SIZE, ILC_COLOR32 | ILC_MASK, 2, 0);
     ImageList_ReplaceIcon(imageList, -1, LoadIconW(AppGlobals.hInstance, MAKEINTRESOURCEW(IDI_APP_SMALL)));
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
@@ -75,17 +86,14 @@ void SiteListPageState::setUpSiteList()
     EnableWindow(reinterpret_cast<HWND>(SendMessageW(listView, LVM_GETHEADER, 0, 0)), FALSE);
     insertColumn(listView, 0, ICON_COLUMN_WIDTH, L"");
     insertColumn(listView, 1, NAME_COLUMN_WIDTH, headerText(IDS_SITE_COLUMN_NAME));
-    // Once a session, at start-up, where readers of the suite's log look for
-    // it, although the rows themselves come later.
-    QOVILog::debugLog(LOG_PATH, __LINE__, L"Get Web item information");
-    buttons.setAvailable(OPEN_SLOT, false);
-    buttons.setAvailable(DELETE_SLOT, false);
 }
 
 void SiteListPageState::ensureFilled()
 {
-    if (!filled)
-        listSites();
+    if (filled)
+        return;
+    setUpColumns();
+    listSites();
 }
 
 void SiteListPageState::refill()

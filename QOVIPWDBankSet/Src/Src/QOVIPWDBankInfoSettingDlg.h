@@ -27,11 +27,13 @@ struct SiteListPageState {
     SiteListPageState(const SiteListPageState&) = delete;
     SiteListPageState& operator=(const SiteListPageState&) = delete;
 
-    // Sets up the list view's columns and icons. The rows come when the
-    // page is first shown (ensureFilled).
+    // Sets up the page's buttons. The columns, the row icon and the rows
+    // come when the page is first shown (ensureFilled).
     void setUpSiteList();
-    // Lists the sites unless they are listed already; whoever reads the
-    // rows calls it first.
+    // The row icon and the two columns, made once, before the first rows.
+    void setUpColumns();
+    // Sets up the columns and lists the sites unless they are listed
+    // already; whoever reads the rows calls it first.
     void ensureFilled();
     // Lists the bank's sites afresh, in store order, and selects row 0;
     // Open and Delete are enabled only when there is a row. Before the

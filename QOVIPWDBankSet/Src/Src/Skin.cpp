@@ -251,6 +251,20 @@ void SkinButtonGroup::showAllNormal()
     }
 }
 
+Gdiplus::Bitmap* SkinButtonGroup::faceImage(int id) const
+{
+    for (Face& face : faces_) {
+        if (face.id == id)
+            return face.image.image();
+        if (face.id == 0) {
+            face.id = id;
+            face.image.load(id, SkinImageKind::Png);
+            return face.image.image();
+        }
+    }
+    return nullptr;  // not a set's picture
+}
+
 void SkinButtonGroup::followSelectedRows(int openSlot, int removeSlot, int selected)
 {
     const int wanted[] = {selected == 1, selected >= 1};
@@ -559,12 +573,11 @@ static void drawSkinButtonFace(HDC dc, int width, int height, const SkinButtonSl
                                const SkinButtonGroup& group, int index, bool accessKeys)
 {
     Gdiplus::Graphics graphics(dc);
-    SkinImage face;
-    if (int imageId = imageForLook(group.looks[index], slot))
-        face.load(imageId, SkinImageKind::Png);
+    const int imageId = imageForLook(group.looks[index], slot);
+    Gdiplus::Bitmap* face = imageId ? group.faceImage(imageId) : nullptr;
     int imageHeight = height + (slot.footerExtraHeight ? skinFooterExtraHeight(AppGlobals.dpiScale) : 0);
-    if (face.image())
-        graphics.DrawImage(face.image(), Gdiplus::Rect(0, slot.imageTop, width, imageHeight));
+    if (face)
+        graphics.DrawImage(face, Gdiplus::Rect(0, slot.imageTop, width, imageHeight));
 
     if (slot.labelId == 0) {
         if (group.helpIcon.image())

@@ -166,6 +166,18 @@ struct SkinButtonGroup {
     int available[SKIN_MAX_BUTTONS] = {1, 1, 1, 1, 1};
     SkinRepaintFlags repaint;  // used by sets that repaint at the transitions only
     SkinImage helpIcon;        // image 512, kept for a set with a help button
+
+    // The picture of a look, decoded at its first paint and kept: hover and
+    // press repaint a button often. Null when it does not decode.
+    Gdiplus::Bitmap* faceImage(int id) const;
+
+private:
+    struct Face {
+        int id = 0;
+        SkinImage image;
+    };
+    // Two sizes of buttons, three looks each.
+    mutable Face faces_[6];
 };
 
 // What differs between the sets of skinned buttons. SkinButtonProc gets it
