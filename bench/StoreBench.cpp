@@ -6,7 +6,7 @@
 //   save        one value changed after a load, then save(1): the usual
 //               save of the settings tool
 //   first save  save(1) right after adding every site (all serialized anew)
-//   merge save  save(1) after another process (qovibank) saved meanwhile
+//   merge save  save(1) after another process saved meanwhile (see Peer)
 // and the floor for the same number of bytes as the bank file:
 //   read        CreateFileW, ReadFile into a new buffer, CloseHandle (a
 //               load keeps what it read, so its buffer is new too; on
@@ -48,14 +48,6 @@ double timed(const std::function<void()>& work)
     return now() - start;
 }
 
-std::wstring exeFolder()
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/"));
-}
-
 void check(COMMON_RESULT result, const char* what)
 {
     if (result != COMMON_OK) {
@@ -64,23 +56,94 @@ void check(COMMON_RESULT result, const char* what)
     }
 }
 
-bool runQoviBank(const std::wstring& arguments)
+// The other process of a merging save: a second StoreBench, started once
+// before anything is timed, that saves a settings change to the bank
+// whenever it is asked. Wine starts a process by forking the one that asks,
+// after which every page that process writes first takes a copy-on-write
+// fault: a process started just before the merging save would bill the
+// save for them.
+struct PeerRequest {
+    wchar_t root[MAX_PATH];  // empty: the peer ends
+    int bubble;
+    int result;
+};
+
+class Peer {
+public:
+    Peer()
+    {
+        const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(PeerRequest),
+                                      (L"QOVIStoreBenchPeer." + suffix).c_str());
+        request_ = static_cast<PeerRequest*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(PeerRequest)));
+        go_ = CreateEventW(nullptr, FALSE, FALSE, (L"QOVIStoreBenchPeerGo." + suffix).c_str());
+        done_ = CreateEventW(nullptr, FALSE, FALSE, (L"QOVIStoreBenchPeerDone." + suffix).c_str());
+        wchar_t exe[MAX_PATH];
+        GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" peer " + suffix;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessW(exe, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &info)) {
+            process_ = info.hProcess;
+            CloseHandle(info.hThread);
+        }
+    }
+    ~Peer()
+    {
+        if (process_ && request_) {
+            request_->root[0] = 0;
+            SetEvent(go_);
+            WaitForSingleObject(process_, 10000);
+        }
+        if (process_)
+            CloseHandle(process_);
+        if (request_)
+            UnmapViewOfFile(request_);
+        for (HANDLE handle : {mapping_, go_, done_})
+            if (handle)
+                CloseHandle(handle);
+    }
+    // Has the peer switch the bubble in the bank under root and save.
+    bool save(const std::wstring& root, int bubble)
+    {
+        if (!process_ || !request_)
+            return false;
+        lstrcpynW(request_->root, root.c_str(), MAX_PATH);
+        request_->bubble = bubble;
+        request_->result = -1;
+        SetEvent(go_);
+        return WaitForSingleObject(done_, 60000) == WAIT_OBJECT_0 && request_->result == COMMON_OK;
+    }
+
+private:
+    HANDLE mapping_ = nullptr, go_ = nullptr, done_ = nullptr, process_ = nullptr;
+    PeerRequest* request_ = nullptr;
+};
+
+int runPeer(const std::wstring& suffix)
 {
-    std::wstring exe = exeFolder() + L"\\qovibank.exe";
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info))
-        return false;
-    WaitForSingleObject(info.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    return code == 0;
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, (L"QOVIStoreBenchPeer." + suffix).c_str());
+    auto* request = mapping ? static_cast<PeerRequest*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+    HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, (L"QOVIStoreBenchPeerGo." + suffix).c_str());
+    HANDLE done = OpenEventW(EVENT_MODIFY_STATE, FALSE, (L"QOVIStoreBenchPeerDone." + suffix).c_str());
+    if (!request || !go || !done)
+        return 1;
+    while (WaitForSingleObject(go, INFINITE) == WAIT_OBJECT_0 && request->root[0]) {
+        SetEnvironmentVariableW(L"QOVI_DATA_DIR", request->root);
+        QOVIUserInfoManager::releaseUsers();
+        QOVIUserInfo* user = QOVIUserInfoManager::getCurrentLogonUser();
+        request->result = user->load(1);
+        if (request->result == COMMON_OK) {
+            user->setBubbleEnable(request->bubble);
+            request->result = user->save(1);
+        }
+        QOVIUserInfoManager::releaseUsers();
+        SetEvent(done);
+    }
+    QOVILog::endLog();
+    return 0;
 }
 
 QOVINewWebItem siteNumber(int i)
@@ -98,7 +161,7 @@ struct Figures {
     double load, read, save, write, firstSave, mergeSave;
 };
 
-Figures measure(const std::wstring& root, int sites, int runs)
+Figures measure(Peer& peer, const std::wstring& root, int sites, int runs)
 {
     SetEnvironmentVariableW(L"QOVI_DATA_DIR", root.c_str());
     QOVIUserInfoManager::releaseUsers();
@@ -122,7 +185,7 @@ Figures measure(const std::wstring& root, int sites, int runs)
     for (int run = 0; run < 3; ++run) {
         user->getPWDBankInfo()->modifyInputItemValue(L"Site number 1", L"password", L"password",
                                                      L"merged " + std::to_wstring(run));
-        if (!runQoviBank(run % 2 ? L"settings --bubble on" : L"settings --bubble off"))
+        if (!peer.save(root, run % 2))
             break;
         merges.push_back(timed([&] { check(user->save(1), "merge save"); }));
     }
@@ -161,8 +224,11 @@ Figures measure(const std::wstring& root, int sites, int runs)
 
 }  // namespace
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 3 && std::wstring(argv[1]) == L"peer")
+        return runPeer(argv[2]);
+    Peer peer;
     qovitest::TempFolder folder;
     const std::wstring& base = folder.path();
 
@@ -173,7 +239,7 @@ int wmain()
     for (int sites : {10, 1000, 10000, 100000}) {
         std::wstring root = base + L"\\" + std::to_wstring(sites);
         CreateDirectoryW(root.c_str(), nullptr);
-        Figures f = measure(root, sites, sites >= 10000 ? 5 : 9);
+        Figures f = measure(peer, root, sites, sites >= 10000 ? 5 : 9);
         printf("%7d %10lld | %8.2f %8.2f %6.1f | %8.2f %8.2f %6.1f | %10.2f %10.2f\n", f.sites, f.bytes, f.load,
                f.read, f.load / f.read, f.save, f.write, f.save / f.write, f.firstSave, f.mergeSave);
         fflush(stdout);
