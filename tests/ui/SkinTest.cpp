@@ -83,9 +83,9 @@ bool isBlue(COLORREF c) { return GetBValue(c) > 150 && GetRValue(c) < 120; }
 
 // --------------------------------------------------------------- images --
 
-// A load replaces the image, also when it fails; decoded pixels are the
-// image's own, the resource copy long freed; the background stretches over
-// any client size; an empty holder draws nothing and raises nothing.
+// A load replaces the image, also when it fails; decoded pixels stay
+// readable through heap churn; the background stretches over any client
+// size; an empty holder draws nothing and raises nothing.
 TEST(SkinImages, LoadsReplaceTheImageAndBackgroundsStretchOverTheClientArea)
 {
     SkinImage image, kept;

@@ -253,16 +253,18 @@ void SkinButtonGroup::showAllNormal()
 
 Gdiplus::Bitmap* SkinButtonGroup::faceImage(int id) const
 {
+    Face* slot = &faces_[sizeof faces_ / sizeof faces_[0] - 1];  // loaded anew when all are taken
     for (Face& face : faces_) {
         if (face.id == id)
             return face.image.image();
         if (face.id == 0) {
-            face.id = id;
-            face.image.load(id, SkinImageKind::Png);
-            return face.image.image();
+            slot = &face;
+            break;
         }
     }
-    return nullptr;  // not a set's picture
+    slot->id = id;
+    slot->image.load(id, SkinImageKind::Png);
+    return slot->image.image();
 }
 
 void SkinButtonGroup::followSelectedRows(int openSlot, int removeSlot, int selected)
