@@ -4,10 +4,15 @@
 // A window counts as painted when it is visible and its process is idle
 // (WaitForInputIdle: the queue is empty, so the first WM_PAINT was handled).
 //
-//   StartupBench RUNS   prints "startup_ms tool=<median> baseline=<median> ratio=<r>
-//                        floor=<median> floor_ratio=<r>
-//                        peak_mb tool=<median> baseline=<median> floor=<median>"
-// The peak is the process's peak working set when it first went idle.
+//   StartupBench RUNS [EMPTY]
+//       prints "startup_ms tool=<median> baseline=<median> ratio=<r>
+//               floor=<median> floor_ratio=<r>
+//               peak_mb tool=<median> baseline=<median> floor=<median>"
+//       and, given the data folder of an empty bank, the tool's start-up on
+//       it in the same rounds: "empty_ms tool=<median> ratio=<r>" (the
+//       bank's start-up against the empty bank's, side by side).
+// The tool starts on the bank of QOVI_DATA_DIR. The peak is the process's
+// peak working set when it first went idle.
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -88,13 +93,21 @@ static double median(std::vector<double> values)
 int wmain(int argc, wchar_t** argv)
 {
     int runs = argc > 1 ? _wtoi(argv[1]) : 7;
+    const std::wstring emptyBank = argc > 2 ? argv[2] : L"";
+    wchar_t bank[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"QOVI_DATA_DIR", bank, MAX_PATH);
     std::wstring folder = binFolder();
-    std::vector<double> tool, baseline, floors, toolPeak, baselinePeak, floorPeak;
-    // Interleaved, so all three see the same machine load.
+    std::vector<double> tool, baseline, floors, toolPeak, baselinePeak, floorPeak, empty;
+    // Interleaved, so all of them see the same machine load.
     for (int i = 0; i < runs; ++i) {
         StartFigures minimal = timeOneStart(folder + L"\\MinimalDialog.exe");
         StartFigures skinned = timeOneStart(folder + L"\\SkinnedDialog.exe");
         StartFigures ours = timeOneStart(folder + L"\\QOVIPWDBankSet.exe");
+        if (!emptyBank.empty()) {
+            SetEnvironmentVariableW(L"QOVI_DATA_DIR", emptyBank.c_str());
+            empty.push_back(timeOneStart(folder + L"\\QOVIPWDBankSet.exe").milliseconds);
+            SetEnvironmentVariableW(L"QOVI_DATA_DIR", bank);
+        }
         floors.push_back(skinned.milliseconds);
         floorPeak.push_back(skinned.peakMegabytes);
         baseline.push_back(minimal.milliseconds);
@@ -107,5 +120,9 @@ int wmain(int argc, wchar_t** argv)
            baselineMedian > 0 ? toolMedian / baselineMedian : 0.0, floorMedian,
            floorMedian > 0 ? toolMedian / floorMedian : 0.0);
     printf("peak_mb tool=%.1f baseline=%.1f floor=%.1f\n", median(toolPeak), median(baselinePeak), median(floorPeak));
+    if (!empty.empty()) {
+        const double emptyMedian = median(empty);
+        printf("empty_ms tool=%.1f ratio=%.2f\n", emptyMedian, emptyMedian > 0 ? toolMedian / emptyMedian : 0.0);
+    }
     return toolMedian > 0 && baselineMedian > 0 ? 0 : 1;
 }
