@@ -170,7 +170,8 @@ private:
 };
 
 // Walks a record as decodeRecord will, without keeping anything.
-bool checkRecord(RecordView record, Layout layout, std::string& why)
+// numbers: room for the input items' numbers, kept from record to record.
+bool checkRecord(RecordView record, Layout layout, std::vector<uint32_t>& numbers, std::string& why)
 {
     Reader reader(record.data, record.size, layout);
     std::string_view uid;
@@ -179,7 +180,7 @@ bool checkRecord(RecordView record, Layout layout, std::string& why)
     for (int field = 0; ok && field < 4; ++field)
         ok = reader.text(nullptr);
     ok = ok && reader.number(inputs) && inputs <= record.size;
-    std::vector<uint32_t> numbers;
+    numbers.clear();
     for (uint32_t i = 0; ok && i < inputs; ++i) {
         uint32_t n = 0;
         ok = reader.number(n) && n > 0 && n <= kMaxInputNumber &&
@@ -207,6 +208,7 @@ bool scanRecords(const char* data, size_t size, Layout layout, ContentView& view
     view.pwdBankEnable = pwdBank ? 1 : 0;
     view.bubbleEnable = bubble ? 1 : 0;
     view.sites.reserve(count);
+    std::vector<uint32_t> numbers;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t length;
         const char* start = reader.position() + kRecordSizeBytes;
@@ -215,7 +217,7 @@ bool scanRecords(const char* data, size_t size, Layout layout, ContentView& view
             return false;
         }
         RecordView record{start, length};
-        if (!checkRecord(record, layout, why))
+        if (!checkRecord(record, layout, numbers, why))
             return false;
         view.sites.push_back(record);
         reader = Reader(start + length, static_cast<size_t>(data + size - start - length));
