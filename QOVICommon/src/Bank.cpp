@@ -184,6 +184,7 @@ std::string newSiteUid()
 void QOVIPasswordBank::Impl::clear()
 {
     sites.clear();
+    std::vector<qovi::RecordView>().swap(unmade);
     holes = 0;
     dropIndexes();
     removedSites.clear();
@@ -194,12 +195,10 @@ void QOVIPasswordBank::Impl::clear()
     std::string().swap(content);
 }
 
-void QOVIPasswordBank::Impl::adopt(std::string&& newContent, const std::vector<qovi::RecordView>& records)
+void QOVIPasswordBank::Impl::adopt(std::string&& newContent, std::vector<qovi::RecordView>&& records)
 {
     clear();
-    sites.reserve(records.size());
-    for (qovi::RecordView record : records)
-        sites.push_back(makeSite(record));
+    unmade = std::move(records);
     // The records stay where they are: the buffer they are in becomes the
     // content.
     replaceContent(std::move(newContent));
@@ -207,6 +206,12 @@ void QOVIPasswordBank::Impl::adopt(std::string&& newContent, const std::vector<q
 
 const std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::compactedList()
 {
+    if (!unmade.empty()) {
+        sites.reserve(unmade.size());
+        for (qovi::RecordView record : unmade)
+            sites.push_back(makeSite(record));
+        std::vector<qovi::RecordView>().swap(unmade);
+    }
     if (holes > 0) {
         sites.erase(std::remove_if(sites.begin(), sites.end(), [](QOVIWebItem* site) { return !site->impl()->listed; }),
                     sites.end());
@@ -626,6 +631,7 @@ COMMON_RESULT QOVIPasswordBank::Impl::add(const QOVINewWebItem& site, bool ifNew
 {
     if (site.url.empty())
         return COMMON_ERR_INVALID_ARG;
+    compactedList();  // the loaded sites are made first: the new one goes after them
     qovi::SiteRecord record;
     int n = 0;
     for (const QOVINewInputItem& input : site.inputs) {

@@ -150,8 +150,8 @@ public:
     // Everything goes: objects, content (wiped), indexes.
     void clear();
     // Takes a content buffer, checked and listed as records, as the base:
-    // one site per record, viewing it.
-    void adopt(std::string&& newContent, const std::vector<qovi::RecordView>& records);
+    // one site per record, viewing it, made when the list is first used.
+    void adopt(std::string&& newContent, std::vector<qovi::RecordView>&& records);
     // Takes what another process saved as the base and re-applies this
     // process's changes since the previous base on top (Merge.cpp). Objects
     // still listed are updated in place. Returns the old content, wiped.
@@ -161,7 +161,7 @@ public:
 
     // The listed sites, in order (the holes of removed sites gone first).
     const std::vector<QOVIWebItem*>& compactedList();
-    size_t count() { return compactedList().size(); }
+    size_t count() { return unmade.empty() ? compactedList().size() : unmade.size(); }
     QOVIWebItem* find(const std::wstring& webName);
     // The site when it is one of this bank's and still listed, else null.
     QOVIWebItem* listedSite(const QOVIWebItem* site);
@@ -209,6 +209,10 @@ private:
     // one costs no more than one pass.
     std::vector<QOVIWebItem*> sites;
     size_t holes = 0;
+    // The records of a load whose sites are not made yet: compactedList
+    // makes them, so a start-up that never lists the sites makes no object
+    // for each. While there are any, sites is empty.
+    std::vector<qovi::RecordView> unmade;
     // Indexes of the listed sites, made when first needed.
     bool indexed = false;
     std::unordered_map<std::wstring_view, QOVIWebItem*> byName;
@@ -243,7 +247,7 @@ struct QOVIUserInfo::Impl {
     void reset();
     // Takes a file's content (its buffer, version 2, decrypted and scanned)
     // as the base.
-    void adopt(qovi::FileContent& file, const qovi::ContentView& view);
+    void adopt(qovi::FileContent& file, qovi::ContentView& view);
     // The parts of load that run with the bank lock held.
     COMMON_RESULT loadLocked();
     COMMON_RESULT restoreGeneration(bool damaged, const std::string& bankWhy);

@@ -160,11 +160,11 @@ void QOVIUserInfo::Impl::reset()
     qovi::wipe(saveBuffer);
 }
 
-void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, const qovi::ContentView& view)
+void QOVIUserInfo::Impl::adopt(qovi::FileContent& file, qovi::ContentView& view)
 {
     pwdBankEnable = basePwdBankEnable = view.pwdBankEnable;
     bubbleEnable = baseBubbleEnable = view.bubbleEnable;
-    bank.impl()->adopt(std::move(file.buffer), view.sites);
+    bank.impl()->adopt(std::move(file.buffer), std::move(view.sites));
     baseSaveId = file.saveId;
     baseFingerprint = file.fingerprint;
     key = file.key;

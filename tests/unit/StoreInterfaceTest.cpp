@@ -48,6 +48,8 @@ TEST_F(StoreTest, EveryFieldSurvivesSaveAndLoadAndChangesWaitForTheSave)
     user()->setBubbleEnable(0);
     ASSERT_EQ(COMMON_OK, user()->save(1));
     ASSERT_EQ(COMMON_OK, reload());
+    // The count is told before any site is read.
+    EXPECT_NE(std::string::npos, qovitest::readFileBytes(logFile()).find("Loaded the password bank: 5 sites."));
     EXPECT_EQ(expected, describe());
 
     // Changes stay in memory until a save.
