@@ -230,8 +230,11 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
     }
     std::vector<std::wstring> candidates = damaged ? qovi::leftoverTemporaries(filePath) : std::vector<std::wstring>();
     candidates.push_back(backup);
-    std::vector<std::wstring> unreadable;
-    std::vector<bool> keyRejected;  // of each unreadable file
+    struct Unreadable {
+        std::wstring path;
+        bool keyRejected;
+    };
+    std::vector<Unreadable> unreadable;
     for (const std::wstring& candidate : candidates) {
         qovi::FileContent file;
         qovi::ContentView content;
@@ -240,16 +243,15 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
         if (status == qovi::FileStatus::Missing)
             continue;
         if (status == qovi::FileStatus::Damaged) {
-            unreadable.push_back(candidate);
-            keyRejected.push_back(file.keyRejected);
+            unreadable.push_back({candidate, file.keyRejected});
             continue;
         }
         if (status != qovi::FileStatus::Ok)
             return failed(status, why);
         if (damaged && (report.keptAside = keepDamaged(filePath, bankWhy)).empty())
             return failed(qovi::FileStatus::IoError, "the damaged bank file could not be renamed");
-        for (size_t i = 0; i < unreadable.size(); ++i)
-            discardLeftover(unreadable[i], keyRejected[i]);
+        for (const Unreadable& leftover : unreadable)
+            discardLeftover(leftover.path, leftover.keyRejected);
         bool fromBackup = candidate == backup;
         if (!qovi::putInPlace(candidate, filePath, fromBackup))
             QOVILog::debugLog(kSource, __LINE__, L"Could not put the restored generation in place; the next save writes it.");
@@ -268,7 +270,7 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
     // Nothing readable is left: an empty bank, which saves may write once
     // every unreadable file is out of the way.
     std::wstring keptBackup;
-    if (!unreadable.empty() && unreadable.back() == backup) {
+    if (!unreadable.empty() && unreadable.back().path == backup) {
         unreadable.pop_back();
         if ((keptBackup = keepDamaged(backup, "the backup does not read")).empty())
             return failed(qovi::FileStatus::IoError, "the damaged backup could not be renamed");
@@ -277,8 +279,8 @@ COMMON_RESULT QOVIUserInfo::Impl::restoreGeneration(bool damaged, const std::str
         return failed(qovi::FileStatus::IoError, "the damaged bank file could not be renamed");
     if (report.keptAside.empty())
         report.keptAside = keptBackup;
-    for (size_t i = 0; i < unreadable.size(); ++i)
-        discardLeftover(unreadable[i], keyRejected[i]);
+    for (const Unreadable& leftover : unreadable)
+        discardLeftover(leftover.path, leftover.keyRejected);
     report.outcome = QOVI_LOAD_NOTHING_READABLE;
     loaded = true;
     QOVILog::debugLog(kSource, __LINE__, L"No readable generation of the password bank is left: starting empty.");
