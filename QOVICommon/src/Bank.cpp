@@ -207,9 +207,13 @@ void QOVIPasswordBank::Impl::adopt(std::string&& newContent, std::vector<qovi::R
 const std::vector<QOVIWebItem*>& QOVIPasswordBank::Impl::compactedList()
 {
     if (!unmade.empty()) {
-        sites.reserve(unmade.size());
+        // Listed only once all are made: when memory runs out halfway, the
+        // records stay unmade and the next call makes them all again.
+        std::vector<QOVIWebItem*> made;
+        made.reserve(unmade.size());
         for (qovi::RecordView record : unmade)
-            sites.push_back(makeSite(record));
+            made.push_back(makeSite(record));
+        sites.swap(made);
         std::vector<qovi::RecordView>().swap(unmade);
     }
     if (holes > 0) {
