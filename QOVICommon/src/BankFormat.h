@@ -46,11 +46,11 @@ struct ContentView {
     std::vector<RecordView> sites;
 };
 
-// Checks a whole version 2 content, every record to its last field, and
+// Checks a whole version 3 content, every record to its last field, and
 // lists its records; false with a reason when anything does not fit.
 bool scanContent(const char* data, size_t size, ContentView& view, std::string& why);
 
-// Rewrite a version 1 or 2 content as the current version.
+// Rewrites a version 1 or 2 content as version 3.
 bool convertVersion1(const char* data, size_t size, std::string& out, std::string& why);
 bool convertVersion2(const char* data, size_t size, std::string& out, std::string& why);
 

@@ -245,8 +245,8 @@ struct QOVIUserInfo::Impl {
 
     ~Impl() { reset(); }
     void reset();
-    // Takes a file's content (its buffer, version 2, decrypted and scanned)
-    // as the base.
+    // Takes a file's content (its buffer, decrypted, in the current version
+    // and scanned) as the base; the bank takes the view's records.
     void adopt(qovi::FileContent& file, qovi::ContentView& view);
     // The parts of load that run with the bank lock held.
     COMMON_RESULT loadLocked();
